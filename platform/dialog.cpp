@@ -1,0 +1,130 @@
+#include "platform/dialog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace platform {
+namespace {
+Backend* g_backend = nullptr;
+}  // namespace
+
+void SetBackend(Backend* backend) { g_backend = backend; }
+Backend* GetBackend() { return g_backend; }
+
+Dialog::Dialog(const DialogTemplate& dialogTemplate) : template_(dialogTemplate) {}
+
+Dialog::~Dialog() { DestroyWindow(); }
+
+bool Dialog::Create(Dialog* owner) {
+    if (!messageMapBuilt_) {
+        messageMap_ = MessageMap();
+        messageMapBuilt_ = true;
+    }
+    if (window_ || g_backend == nullptr) return window_ != nullptr;
+    window_ = g_backend->CreateDialogWindow(*this, owner);
+    if (!window_) return false;
+    if (OnInitDialog()) window_->FocusFirstControl();
+    return true;
+}
+
+void Dialog::DestroyWindow() {
+    queue_.SetWake({});
+    window_.reset();
+}
+
+bool Dialog::OnInitDialog() {
+    DoDataExchange();
+    return true;
+}
+
+std::intptr_t Dialog::DoModal() {
+    if (!Create()) return -1;
+    const std::intptr_t result = window_->RunModal();
+    DestroyWindow();
+    return result;
+}
+
+void Dialog::OpenModal(std::unique_ptr<Dialog> dialog, Dialog* owner) {
+    if (!dialog->Create(owner)) return;
+    Dialog* raw = dialog.release();
+    // The window ends before the object that owns it is deleted.
+    raw->window_->OpenModal([raw](std::intptr_t) { delete raw; });
+}
+
+void Dialog::EndDialog(std::intptr_t result) {
+    if (window_) window_->End(result);
+}
+
+void Dialog::SetWindowText(std::string_view text) {
+    if (window_) window_->SetTitle(text);
+}
+
+std::string Dialog::GetWindowText() const { return window_ ? window_->Title() : std::string(); }
+
+void Dialog::SetDlgItemText(int id, std::string_view text) {
+    if (window_) window_->SetControlText(id, text);
+}
+
+std::string Dialog::GetDlgItemText(int id) const {
+    return window_ ? window_->ControlText(id) : std::string();
+}
+
+int Dialog::GetDlgItemText(int id, char* buffer, int size) const {
+    if (buffer == nullptr || size <= 0) return 0;
+    const std::string text = GetDlgItemText(id);
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
+void Dialog::EnableDlgItem(int id, bool enable) {
+    if (window_) window_->EnableControl(id, enable);
+}
+
+bool Dialog::IsDlgItemEnabled(int id) const { return window_ && window_->IsControlEnabled(id); }
+
+void Dialog::CheckDlgButton(int id, int state) {
+    if (window_) window_->SetCheck(id, state);
+}
+
+int Dialog::IsDlgButtonChecked(int id) const { return window_ ? window_->Check(id) : 0; }
+
+ListView* Dialog::GetListView(int id) { return window_ ? window_->List(id) : nullptr; }
+
+SystemMenu* Dialog::GetSystemMenu() { return window_ ? window_->Menu() : nullptr; }
+
+void Dialog::SetIcon(const Icon& icon, bool big) {
+    if (window_) window_->SetIcon(icon, big);
+}
+
+void Dialog::PostToUi(UiQueue::Op op) { queue_.Post(std::move(op)); }
+
+std::intptr_t Dialog::Dispatch(unsigned message, unsigned code, int id, std::uintptr_t wParam,
+                               std::intptr_t lParam) {
+    for (const MessageMapEntry& entry : messageMap_) {
+        if (entry.message == message && entry.code == code && entry.id == id)
+            return entry.handler(wParam, lParam);
+    }
+    return DefWindowProc(message, code, id, wParam, lParam);
+}
+
+std::intptr_t Dialog::DefWindowProc(unsigned message, unsigned code, int id, std::uintptr_t wParam,
+                                    std::intptr_t /*lParam*/) {
+    switch (message) {
+    case WM_CLOSE:
+        EndDialog(IDCANCEL);
+        return 0;
+    case WM_COMMAND:
+        if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL)) EndDialog(id);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0u) == SC_CLOSE) return Dispatch(WM_CLOSE, 0, 0);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,267 @@
+#include "platform/qt/qt_list_view.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMetaObject>
+#include <algorithm>
+#include <cstring>
+
+#include "platform/qt/qt_text.h"
+
+namespace platform::qt {
+namespace {
+
+QColor ToQColor(ColorRef c) { return QColor(int(RedOf(c)), int(GreenOf(c)), int(BlueOf(c))); }
+
+ColorRef FromQColor(const QColor& c) {
+    return Rgb(static_cast<unsigned>(c.red()), static_cast<unsigned>(c.green()),
+               static_cast<unsigned>(c.blue()));
+}
+
+int CopyOut(const std::string& text, char* buffer, int size) {
+    if (buffer == nullptr || size <= 0) return 0;
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+DeviceListModel::DeviceListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int DeviceListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int DeviceListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const auto& row = rows_[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: {
+        const auto col = static_cast<std::size_t>(index.column());
+        return col < row.size() ? QVariant(row[col].shown) : QVariant(QString());
+    }
+    case Qt::ForegroundRole:
+        return ToQColor(text_);
+    case Qt::BackgroundRole:
+        return ToQColor(textBk_);
+    case Qt::TextAlignmentRole:
+        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant DeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+    if (role == Qt::DisplayRole) return columns_[static_cast<std::size_t>(section)].shownHeading;
+    if (role == Qt::TextAlignmentRole) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    return {};
+}
+
+int DeviceListModel::AddColumn(int index, std::string_view heading, int format) {
+    index = std::clamp(index, 0, columnCount());
+    beginInsertColumns(QModelIndex(), index, index);
+    columns_.insert(columns_.begin() + index, Column{std::string(heading), ToQString(heading), format});
+    // Sub-item texts stay with their columns.
+    for (auto& row : rows_)
+        if (static_cast<std::size_t>(index) < row.size()) row.insert(row.begin() + index, Cell{});
+    endInsertColumns();
+    return index;
+}
+
+int DeviceListModel::AddRow(int index, std::string_view text) {
+    index = std::clamp(index, 0, rowCount());
+    beginInsertRows(QModelIndex(), index, index);
+    std::vector<Cell> row(1);
+    row[0] = Cell{std::string(text), ToQString(text)};
+    rows_.insert(rows_.begin() + index, std::move(row));
+    endInsertRows();
+    return index;
+}
+
+bool DeviceListModel::SetText(int rowIndex, int column, std::string_view text) {
+    if (rowIndex < 0 || rowIndex >= rowCount() || column < 0) return false;
+    auto& row = rows_[static_cast<std::size_t>(rowIndex)];
+    if (static_cast<std::size_t>(column) >= row.size()) row.resize(static_cast<std::size_t>(column) + 1);
+    row[static_cast<std::size_t>(column)] = Cell{std::string(text), ToQString(text)};
+    if (column < columnCount()) emit dataChanged(index(rowIndex, column), index(rowIndex, column));
+    return true;
+}
+
+const std::string* DeviceListModel::Text(int rowIndex, int column) const {
+    if (rowIndex < 0 || rowIndex >= rowCount() || column < 0) return nullptr;
+    const auto& row = rows_[static_cast<std::size_t>(rowIndex)];
+    static const std::string empty;
+    return static_cast<std::size_t>(column) < row.size() ? &row[static_cast<std::size_t>(column)].ansi
+                                                          : &empty;
+}
+
+void DeviceListModel::Clear() {
+    if (rows_.empty()) return;
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void DeviceListModel::SetColors(ColorRef text, ColorRef textBk) {
+    text_ = text;
+    textBk_ = textBk;
+    if (!rows_.empty() && !columns_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::ForegroundRole, Qt::BackgroundRole});
+}
+
+QtListView::QtListView(QTableView* view, std::uint32_t style, std::function<void()> changed)
+    : view_(view), model_(new DeviceListModel(view)), changed_(std::move(changed)) {
+    const QPalette palette = view->palette();
+    bk_ = FromQColor(palette.color(QPalette::Base));
+    text_ = FromQColor(palette.color(QPalette::Text));
+    textBk_ = bk_;
+    model_->SetColors(text_, textBk_);
+
+    view->setModel(model_);
+    view->setShowGrid(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
+                                                   : QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideRight);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setStretchLastSection(false);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    view->setProperty("showSelectionAlways", bool(style & LVS_SHOWSELALWAYS));
+    ApplyPalette();
+
+    QObject::connect(model_, &QAbstractItemModel::rowsInserted, view, [this] { ScheduleChanged(); });
+    QObject::connect(model_, &QAbstractItemModel::dataChanged, view, [this] { ScheduleChanged(); });
+    QObject::connect(model_, &QAbstractItemModel::modelReset, view, [this] { ScheduleChanged(); });
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, view,
+                     [this] { ScheduleChanged(); });
+}
+
+void QtListView::ScheduleChanged() {
+    if (changePending_ || !view_) return;
+    changePending_ = true;
+    QMetaObject::invokeMethod(
+        view_.data(),
+        [this] {
+            changePending_ = false;
+            if (changed_) changed_();
+        },
+        Qt::QueuedConnection);
+}
+
+void QtListView::ApplyPalette() {
+    if (!view_) return;
+    QPalette palette = view_->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, ToQColor(bk_));
+        palette.setColor(group, QPalette::Window, ToQColor(bk_));
+        palette.setColor(group, QPalette::Text, ToQColor(text_));
+    }
+    // Without "show selection always" the selection is hidden while the list
+    // has no focus.
+    if (!view_->property("showSelectionAlways").toBool()) {
+        palette.setColor(QPalette::Inactive, QPalette::Highlight, ToQColor(textBk_));
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText, ToQColor(text_));
+    }
+    view_->setPalette(palette);
+    view_->viewport()->update();
+}
+
+int QtListView::InsertColumn(int index, std::string_view heading, int width, int format) {
+    const int at = model_->AddColumn(index, heading, format);
+    if (view_) view_->setColumnWidth(at, width);
+    return at;
+}
+
+int QtListView::ColumnCount() const { return model_->columnCount(); }
+
+int QtListView::GetColumnHeading(int column, char* buffer, int size) const {
+    if (column < 0 || column >= ColumnCount()) return CopyOut(std::string(), buffer, size);
+    return CopyOut(model_->ColumnAt(column).heading, buffer, size);
+}
+
+int QtListView::ColumnWidth(int column) const { return view_ ? view_->columnWidth(column) : 0; }
+
+int QtListView::InsertItem(int index, std::string_view text) {
+    if (index < 0) return -1;
+    return model_->AddRow(index, text);
+}
+
+bool QtListView::SetItemText(int item, int subItem, std::string_view text) {
+    return model_->SetText(item, subItem, text);
+}
+
+bool QtListView::DeleteAllItems() {
+    model_->Clear();
+    return true;
+}
+
+int QtListView::GetItemCount() const { return model_->rowCount(); }
+
+int QtListView::GetItemText(int item, int subItem, char* buffer, int size) const {
+    const std::string* text = model_->Text(item, subItem);
+    return CopyOut(text ? *text : std::string(), buffer, size);
+}
+
+int QtListView::GetNextSelectedItem(int start) const {
+    if (!view_) return -1;
+    const QItemSelectionModel* selection = view_->selectionModel();
+    for (int row = std::max(start + 1, 0); row < model_->rowCount(); ++row) {
+        if (selection->rowIntersectsSelection(row, QModelIndex())) return row;
+    }
+    return -1;
+}
+
+void QtListView::SetItemSelected(int item, bool selected) {
+    if (!view_ || item < 0 || item >= model_->rowCount()) return;
+    const QModelIndex left = model_->index(item, 0);
+    const QModelIndex right = model_->index(item, std::max(model_->columnCount() - 1, 0));
+    view_->selectionModel()->select(QItemSelection(left, right),
+                                    (selected ? QItemSelectionModel::Select
+                                              : QItemSelectionModel::Deselect));
+}
+
+void QtListView::SetExtendedStyle(std::uint32_t mask, std::uint32_t style) {
+    // A zero mask changes every extended style bit.
+    exStyle_ = mask == 0 ? style : ((exStyle_ & ~mask) | (style & mask));
+    if (!view_) return;
+    view_->setShowGrid((exStyle_ & LVS_EX_GRIDLINES) != 0);
+    view_->setSelectionBehavior((exStyle_ & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
+                                                                   : QAbstractItemView::SelectItems);
+}
+
+std::uint32_t QtListView::ExtendedStyle() const { return exStyle_; }
+
+void QtListView::SetBkColor(ColorRef color) {
+    bk_ = color;
+    ApplyPalette();
+}
+
+void QtListView::SetTextColor(ColorRef color) {
+    text_ = color;
+    model_->SetColors(text_, textBk_);
+    ApplyPalette();
+}
+
+void QtListView::SetTextBkColor(ColorRef color) {
+    textBk_ = color;
+    model_->SetColors(text_, textBk_);
+    ApplyPalette();
+}
+
+}  // namespace platform::qt
