@@ -68,4 +68,8 @@ public:
 void SetBackend(Backend* backend);
 Backend* GetBackend();
 
+// Through the installed backend; null icons when there is none.
+Icon LoadIconFile(const char* path, int width, int height);
+Icon LoadIconResource(int id);
+
 }  // namespace platform

@@ -12,6 +12,12 @@ Backend* g_backend = nullptr;
 void SetBackend(Backend* backend) { g_backend = backend; }
 Backend* GetBackend() { return g_backend; }
 
+Icon LoadIconFile(const char* path, int width, int height) {
+    return g_backend ? g_backend->LoadIconFile(path, width, height) : Icon();
+}
+
+Icon LoadIconResource(int id) { return g_backend ? g_backend->LoadIconResource(id) : Icon(); }
+
 Dialog::Dialog(const DialogTemplate& dialogTemplate) : template_(dialogTemplate) {}
 
 Dialog::~Dialog() { DestroyWindow(); }

@@ -1,6 +1,7 @@
 #include "platform/qt/dialog_units.h"
 
 #include <QFontMetrics>
+#include <QStringList>
 
 namespace platform::qt {
 namespace {
@@ -28,9 +29,8 @@ QFont DialogFont(const char* face, int pointSize) {
     // The classic dialog face is not installed here: map it to the nearest
     // sans-serif families that are.
     if (QFont::substitutes(family).isEmpty())
-        QFont::insertSubstitutions(family, {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"),
-                                            QStringLiteral("Liberation Sans"),
-                                            QStringLiteral("Sans Serif")});
+        QFont::insertSubstitutions(family, {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                                            QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
     QFont font(family, pointSize);
     font.setStyleHint(QFont::SansSerif);
     return font;

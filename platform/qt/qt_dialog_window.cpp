@@ -1,5 +1,6 @@
 #include "platform/qt/qt_dialog_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>

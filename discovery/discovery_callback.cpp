@@ -1,0 +1,3 @@
+#include "discovery/discovery_callback.h"
+
+void Q9_CALLCONV OnDeviceDiscovered(const DeviceRecord* /*record*/, void* /*dialog*/) {}
