@@ -34,17 +34,17 @@ public:
     void SetExtendedStyle(std::uint32_t mask, std::uint32_t style) override;
     std::uint32_t ExtendedStyle() const override { return exStyle; }
     void SetBkColor(platform::ColorRef c) override { bk = c; }
-    void SetTextColor(platform::ColorRef c) override { text = c; }
+    void SetTextColor(platform::ColorRef c) override { textColor = c; }
     void SetTextBkColor(platform::ColorRef c) override { textBk = c; }
     platform::ColorRef BkColor() const override { return bk; }
-    platform::ColorRef TextColor() const override { return text; }
+    platform::ColorRef TextColor() const override { return textColor; }
     platform::ColorRef TextBkColor() const override { return textBk; }
 
     std::vector<Column> columns;
     std::vector<std::vector<std::string>> rows;
     std::vector<bool> selected;
     std::uint32_t exStyle = 0;
-    platform::ColorRef bk = 0xFFFFFF, text = 0, textBk = 0xFFFFFF;
+    platform::ColorRef bk = 0xFFFFFF, textColor = 0, textBk = 0xFFFFFF;
 };
 
 class FakeWindow : public platform::WindowBackend {
