@@ -1,0 +1,220 @@
+#include "netsdk/discovery.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "netsdk/net/socket_io.h"
+#include "netsdk/targets.h"
+#include "netsdk/wire/header.h"
+#include "netsdk/wire/messages.h"
+
+namespace netsdk {
+namespace {
+
+using namespace std::chrono;
+
+// The run in progress, reachable by StopDiscovery.
+struct ActiveRun {
+    net::Waker waker;
+    std::atomic<bool> stop{false};
+};
+
+std::mutex g_serial;  // one run at a time
+std::mutex g_activeMutex;
+ActiveRun* g_active = nullptr;
+std::mutex g_statsMutex;
+DiscoveryStats g_lastStats;
+
+// Accepted records, handed from the receiver to the delivering thread.
+class Mailbox {
+public:
+    void Put(const DeviceRecord& record) {
+        std::lock_guard lock(mutex_);
+        records_.push_back(record);
+        ready_.notify_one();
+    }
+    void Close(bool discard) {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        if (discard) records_.clear();
+        ready_.notify_one();
+    }
+    // Waits for the next record; false once closed and empty.
+    bool Take(DeviceRecord& record) {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return closed_ || !records_.empty(); });
+        if (records_.empty()) return false;
+        record = records_.front();
+        records_.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<DeviceRecord> records_;
+    bool closed_ = false;
+};
+
+void CopyText(char* out, std::size_t capacity, const std::string& text) {
+    std::memset(out, 0, capacity);
+    std::memcpy(out, text.data(), std::min(text.size(), capacity - 1));
+}
+
+class Receiver {
+public:
+    Receiver(const Settings& settings, ActiveRun& run, Mailbox& mailbox, DiscoveryStats& stats)
+        : settings_(settings), run_(run), mailbox_(mailbox), stats_(stats) {}
+
+    void Run() {
+        const bool ok = Open();
+        if (ok) Loop();
+        mailbox_.Close(run_.stop.load());
+    }
+
+private:
+    bool Open() {
+        socket_ = net::OpenUdp({settings_.bindAddress, 0}, settings_.receiveBufferBytes);
+        if (!socket_.valid() || !wire::crypto::RandomBytes(probe_.token)) return false;
+        targets_ = ResolveTargets(settings_);
+        return true;
+    }
+
+    void Loop() {
+        const auto start = net::Clock::now();
+        const auto end = start + milliseconds(settings_.windowMs);
+        // Probes are spread over the first half of the window, so the last
+        // one still leaves devices time to answer.
+        const int repeats = settings_.probeRepeats;
+        const auto interval = repeats > 1 ? milliseconds(settings_.windowMs) / (2 * (repeats - 1))
+                                          : milliseconds(settings_.windowMs);
+        int sent = 0;
+        auto nextProbe = start;
+        while (!run_.stop.load()) {
+            const auto now = net::Clock::now();
+            if (now >= end) break;
+            if (sent < repeats && now >= nextProbe) {
+                SendProbes();
+                ++sent;
+                nextProbe = start + interval * sent;
+            }
+            const auto wakeAt = sent < repeats ? std::min(nextProbe, end) : end;
+            const net::WaitResult result = net::WaitReadable(socket_, &run_.waker, wakeAt);
+            if (result == net::WaitResult::Woken) return;
+            if (result == net::WaitResult::Error) break;
+            if (result == net::WaitResult::Ready) Drain();
+        }
+        // Answers that arrived within the window but are still queued count.
+        if (!run_.stop.load()) Drain();
+    }
+
+    void SendProbes() {
+        const wire::Bytes probe = wire::Encode(probe_);
+        for (const net::Endpoint& target : targets_) {
+            if (net::SendTo(socket_, target, probe)) ++stats_.probesSent;
+        }
+    }
+
+    void Drain() {
+        std::uint8_t buffer[wire::kMaxDatagramSize + 1];
+        for (;;) {
+            net::Endpoint from;
+            std::size_t size = 0;
+            if (net::RecvFrom(socket_, buffer, from, size) != net::RecvResult::Datagram) return;
+            if (size > wire::kMaxDatagramSize) {
+                ++stats_.dropped;
+                continue;
+            }
+            Handle(std::span<const std::uint8_t>(buffer, size));
+        }
+    }
+
+    void Handle(std::span<const std::uint8_t> datagram) {
+        wire::Header header;
+        std::span<const std::uint8_t> body;
+        wire::Answer answer;
+        if (!wire::OpenDatagram(datagram, header, body) || header.type != wire::MsgType::Answer ||
+            !wire::Decode(body, answer) || answer.token != probe_.token || answer.record.sn[0] == '\0') {
+            ++stats_.dropped;
+            return;
+        }
+        ++stats_.answers;
+        std::string key(answer.record.sn);
+        key.push_back('\0');
+        key.append(reinterpret_cast<const char*>(answer.record.eth0.mac), sizeof answer.record.eth0.mac);
+        if (!seen_.insert(std::move(key)).second) {
+            ++stats_.duplicates;
+            return;
+        }
+        // Answers never carry credentials: the SDK logs in with its own.
+        CopyText(answer.record.user, sizeof answer.record.user, settings_.user);
+        CopyText(answer.record.password, sizeof answer.record.password, settings_.password);
+        mailbox_.Put(answer.record);
+    }
+
+    const Settings& settings_;
+    ActiveRun& run_;
+    Mailbox& mailbox_;
+    DiscoveryStats& stats_;
+    net::Socket socket_;
+    std::vector<net::Endpoint> targets_;
+    wire::Probe probe_;
+    std::set<std::string> seen_;
+};
+
+}  // namespace
+
+DiscoveryStats RunDiscovery(const Settings& settings, RegisteredCallback callback) {
+    std::lock_guard serial(g_serial);
+    ActiveRun run;
+    {
+        std::lock_guard lock(g_activeMutex);
+        g_active = &run;
+    }
+    DiscoveryStats receiverStats;
+    int delivered = 0;
+    if (run.waker.valid()) {
+        Mailbox mailbox;
+        Receiver receiver(settings, run, mailbox, receiverStats);
+        std::thread thread([&] { receiver.Run(); });
+        DeviceRecord record;
+        while (mailbox.Take(record)) {
+            if (run.stop.load()) continue;
+            if (callback.callback != nullptr) callback.callback(&record, callback.user);
+            ++delivered;
+        }
+        thread.join();
+    }
+    {
+        std::lock_guard lock(g_activeMutex);
+        g_active = nullptr;
+    }
+    DiscoveryStats stats = receiverStats;
+    stats.delivered = delivered;
+    stats.stopped = run.stop.load();
+    std::lock_guard lock(g_statsMutex);
+    g_lastStats = stats;
+    return stats;
+}
+
+void StopDiscovery() {
+    std::lock_guard lock(g_activeMutex);
+    if (g_active != nullptr) {
+        g_active->stop.store(true);
+        g_active->waker.Wake();
+    }
+}
+
+DiscoveryStats LastDiscoveryStats() {
+    std::lock_guard lock(g_statsMutex);
+    return g_lastStats;
+}
+
+}  // namespace netsdk

@@ -1,0 +1,31 @@
+// One discovery window: probes to every target, answers collected by a
+// receiver thread, each device delivered once to the callback on the
+// calling thread.
+#pragma once
+
+#include <cstdint>
+
+#include "netsdk/callback_registry.h"
+#include "netsdk/settings.h"
+
+namespace netsdk {
+
+struct DiscoveryStats {
+    int probesSent = 0;
+    int answers = 0;     // well-formed answers carrying this run's token
+    int duplicates = 0;  // of those, devices already seen this run
+    int dropped = 0;     // datagrams refused: malformed, oversized, stale or foreign
+    int delivered = 0;   // callback calls
+    bool stopped = false;
+};
+
+// Runs one window and returns when it has closed and every accepted answer
+// has been delivered, or soon after StopDiscovery. Runs are serialised.
+DiscoveryStats RunDiscovery(const Settings& settings, RegisteredCallback callback);
+// Ends the window in progress, if any, from any thread. Answers not yet
+// delivered are discarded.
+void StopDiscovery();
+// Figures of the last finished run.
+DiscoveryStats LastDiscoveryStats();
+
+}  // namespace netsdk

@@ -1,0 +1,144 @@
+#include "netsdk/sessions.h"
+
+#include <climits>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "netsdk/frame_io.h"
+#include "netsdk/wire/auth.h"
+
+namespace netsdk {
+namespace {
+
+using std::chrono::milliseconds;
+
+struct Session {
+    net::Socket socket;
+    std::mutex mutex;     // one request at a time on the stream
+    bool broken = false;  // a request failed half-way: the stream is out of step
+};
+
+std::mutex g_tableMutex;
+std::map<std::int32_t, std::shared_ptr<Session>> g_sessions;
+std::int32_t g_nextHandle = 1;
+
+std::int32_t AddSession(std::shared_ptr<Session> session) {
+    std::lock_guard lock(g_tableMutex);
+    for (;;) {
+        const std::int32_t handle = g_nextHandle;
+        g_nextHandle = g_nextHandle == INT32_MAX ? 1 : g_nextHandle + 1;
+        if (g_sessions.emplace(handle, session).second) return handle;
+    }
+}
+
+std::shared_ptr<Session> FindSession(std::int32_t handle) {
+    std::lock_guard lock(g_tableMutex);
+    const auto it = g_sessions.find(handle);
+    return it == g_sessions.end() ? nullptr : it->second;
+}
+
+// Text arguments are read no further than their field's width, so an
+// unterminated one cannot lead the SDK past its end.
+bool FitsField(const char* text, std::size_t capacity) {
+    return text != nullptr && strnlen(text, capacity) < capacity;
+}
+
+bool Handshake(const net::Socket& socket, const char* user, const char* password,
+               net::Deadline deadline, wire::LoginResult& result) {
+    wire::LoginStart start;
+    std::strncpy(start.user, user, sizeof start.user - 1);
+    if (!wire::crypto::RandomBytes(start.clientNonce)) return false;
+    wire::LoginChallenge challenge;
+    if (!SendFrame(socket, wire::Encode(start), deadline) ||
+        !ReadFrame(socket, wire::MsgType::LoginChallenge, challenge, deadline)) {
+        return false;
+    }
+    wire::LoginProof proof;
+    proof.proof = wire::MakeLoginProof(password, challenge.nonce, start.clientNonce, user);
+    if (!SendFrame(socket, wire::Encode(proof), deadline) ||
+        !ReadFrame(socket, wire::MsgType::LoginResult, result, deadline)) {
+        return false;
+    }
+    // A success counts only when the device proves it knows the password too.
+    return result.status == wire::Status::Ok &&
+           wire::ProofMatches(wire::MakeLoginAcceptProof(password, challenge.nonce, start.clientNonce),
+                              result.proof);
+}
+
+}  // namespace
+
+std::int32_t Login(const Settings& settings, const char* address, std::uint32_t port,
+                   const char* user, const char* password, void* deviceInfo) {
+    std::uint32_t ip = 0;
+    if (!FitsField(address, 16) || !FitsField(user, 32) || !FitsField(password, 16) || port == 0 ||
+        port > 65535 || !net::ParseIPv4(address, ip)) {
+        return -1;
+    }
+    auto session = std::make_shared<Session>();
+    const auto connectDeadline = net::Clock::now() + milliseconds(settings.connectTimeoutMs);
+    session->socket = net::ConnectTcp({ip, static_cast<std::uint16_t>(port)}, connectDeadline);
+    if (!session->socket.valid()) return -1;
+    const auto deadline = net::Clock::now() + milliseconds(settings.ioTimeoutMs);
+    wire::LoginResult result;
+    if (!Handshake(session->socket, user, password, deadline, result)) return -1;
+    if (deviceInfo != nullptr) {
+        auto* info = static_cast<unsigned char*>(deviceInfo);
+        std::memset(info, 0, 80);
+        std::memcpy(info, result.sn, sizeof result.sn);
+        std::memcpy(info + sizeof result.sn, result.model, sizeof result.model);
+    }
+    return AddSession(std::move(session));
+}
+
+bool GetConfig(const Settings& settings, std::int32_t handle, std::uint32_t command,
+               std::int32_t channel, void* buffer, std::uint32_t bufferSize,
+               std::uint32_t* bytesReturned) {
+    if (buffer == nullptr || bufferSize < kSensorConfigBlockSize) return false;
+    const std::shared_ptr<Session> session = FindSession(handle);
+    if (!session) return false;
+    std::lock_guard lock(session->mutex);
+    if (session->broken) return false;
+    const auto deadline = net::Clock::now() + milliseconds(settings.ioTimeoutMs);
+    wire::ConfigResult result;
+    if (!SendFrame(session->socket, wire::Encode(wire::ConfigRequest{command, channel}), deadline) ||
+        !ReadFrame(session->socket, wire::MsgType::ConfigResult, result, deadline)) {
+        session->broken = true;
+        return false;
+    }
+    if (result.status != wire::Status::Ok) return false;
+    std::memset(buffer, 0, kSensorConfigBlockSize);
+    const std::size_t bytes = result.count * sizeof(SensorConfigEntry);
+    std::memcpy(buffer, result.entries.data(), bytes);
+    if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(bytes);
+    return true;
+}
+
+bool Logout(std::int32_t handle) {
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard lock(g_tableMutex);
+        const auto it = g_sessions.find(handle);
+        if (it == g_sessions.end()) return false;
+        session = std::move(it->second);
+        g_sessions.erase(it);
+    }
+    // Say goodbye when the stream is idle; a request in flight on another
+    // thread is cut short instead.
+    if (session->mutex.try_lock()) {
+        if (!session->broken) {
+            SendFrame(session->socket, wire::EncodeLogout(), net::Clock::now() + milliseconds(200));
+        }
+        session->mutex.unlock();
+    }
+    session->socket.Shutdown();
+    return true;
+}
+
+int OpenSessionCount() {
+    std::lock_guard lock(g_tableMutex);
+    return static_cast<int>(g_sessions.size());
+}
+
+}  // namespace netsdk

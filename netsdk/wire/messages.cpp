@@ -1,0 +1,324 @@
+#include "netsdk/wire/messages.h"
+
+#include <cstring>
+
+#include "netsdk/wire/byte_reader.h"
+#include "netsdk/wire/byte_writer.h"
+#include "netsdk/wire/header.h"
+
+namespace wire {
+namespace {
+
+void PutNetBlock(ByteWriter& w, const NetBlock& block) {
+    w.Text(block.ip, sizeof block.ip);
+    w.Text(block.mask, sizeof block.mask);
+    w.Text(block.gw, sizeof block.gw);
+    w.Text(block.dns1, sizeof block.dns1);
+    w.Text(block.dns2, sizeof block.dns2);
+    w.Bytes(block.mac, sizeof block.mac);
+    w.Bytes(block.reserved, sizeof block.reserved);
+}
+
+void GetNetBlock(ByteReader& r, NetBlock& block) {
+    r.Text(block.ip, sizeof block.ip);
+    r.Text(block.mask, sizeof block.mask);
+    r.Text(block.gw, sizeof block.gw);
+    r.Text(block.dns1, sizeof block.dns1);
+    r.Text(block.dns2, sizeof block.dns2);
+    r.Bytes(block.mac, sizeof block.mac);
+    r.Bytes(block.reserved, sizeof block.reserved);
+}
+
+void PutRecord(ByteWriter& w, const DeviceRecord& record) {
+    PutNetBlock(w, record.eth0);
+    PutNetBlock(w, record.wifi);
+    PutNetBlock(w, record.g3);
+    w.U16(record.privatePort);
+    w.U16(record.httpPort);
+    w.U16(record.rtspPort);
+    w.Bytes(record.reserved1, sizeof record.reserved1);
+    w.Text(record.sn, sizeof record.sn);
+    w.Text(record.model, sizeof record.model);
+    w.U32(record.softwareVersion);
+    w.U32(record.buildDate);
+    w.Bytes(record.reserved2, sizeof record.reserved2);
+}
+
+void GetRecord(ByteReader& r, DeviceRecord& record) {
+    record = DeviceRecord{};
+    GetNetBlock(r, record.eth0);
+    GetNetBlock(r, record.wifi);
+    GetNetBlock(r, record.g3);
+    r.U16(record.privatePort);
+    r.U16(record.httpPort);
+    r.U16(record.rtspPort);
+    r.Bytes(record.reserved1, sizeof record.reserved1);
+    r.Text(record.sn, sizeof record.sn);
+    r.Text(record.model, sizeof record.model);
+    r.U32(record.softwareVersion);
+    r.U32(record.buildDate);
+    r.Bytes(record.reserved2, sizeof record.reserved2);
+}
+
+template <std::size_t N>
+void PutArray(ByteWriter& w, const std::array<std::uint8_t, N>& value) {
+    w.Bytes(value.data(), value.size());
+}
+
+template <std::size_t N>
+void GetArray(ByteReader& r, std::array<std::uint8_t, N>& value) {
+    r.Bytes(value.data(), value.size());
+}
+
+void PutId(ByteWriter& w, const DeviceId& id) {
+    w.Text(id.sn, sizeof id.sn);
+    w.Bytes(id.mac, sizeof id.mac);
+}
+
+void GetId(ByteReader& r, DeviceId& id) {
+    r.Text(id.sn, sizeof id.sn);
+    r.Bytes(id.mac, sizeof id.mac);
+}
+
+bool GetStatus(ByteReader& r, Status& status) {
+    std::uint8_t raw = 0;
+    if (!r.U8(raw) || !IsKnownStatus(raw)) return false;
+    status = static_cast<Status>(raw);
+    return true;
+}
+
+void PutModifyRequestFields(ByteWriter& w, const ModifyRequest& m) {
+    PutArray(w, m.token);
+    PutId(w, m.id);
+    PutArray(w, m.nonce);
+    w.Text(m.user, sizeof m.user);
+    w.Text(m.ip, sizeof m.ip);
+    w.Text(m.mask, sizeof m.mask);
+    w.Text(m.gw, sizeof m.gw);
+}
+
+void PutModifyResultFields(ByteWriter& w, const ModifyResult& m) {
+    PutArray(w, m.token);
+    PutId(w, m.id);
+    w.U8(static_cast<std::uint8_t>(m.status));
+}
+
+}  // namespace
+
+bool IsKnownStatus(std::uint8_t value) { return value <= static_cast<std::uint8_t>(Status::Failed); }
+
+bool SameDevice(const DeviceId& a, const DeviceId& b) {
+    return std::strncmp(a.sn, b.sn, sizeof a.sn) == 0 && std::memcmp(a.mac, b.mac, sizeof a.mac) == 0;
+}
+
+Bytes Encode(const Probe& m) {
+    ByteWriter w;
+    PutArray(w, m.token);
+    return Seal(MsgType::Probe, w);
+}
+
+Bytes Encode(const Answer& m) {
+    ByteWriter w;
+    PutArray(w, m.token);
+    PutRecord(w, m.record);
+    return Seal(MsgType::Answer, w);
+}
+
+Bytes Encode(const ModifyHello& m) {
+    ByteWriter w;
+    PutArray(w, m.token);
+    PutId(w, m.id);
+    w.Text(m.user, sizeof m.user);
+    return Seal(MsgType::ModifyHello, w);
+}
+
+Bytes Encode(const ModifyChallenge& m) {
+    ByteWriter w;
+    PutArray(w, m.token);
+    PutId(w, m.id);
+    PutArray(w, m.nonce);
+    return Seal(MsgType::ModifyChallenge, w);
+}
+
+Bytes Encode(const ModifyRequest& m) {
+    ByteWriter w;
+    PutModifyRequestFields(w, m);
+    PutArray(w, m.proof);
+    return Seal(MsgType::ModifyRequest, w);
+}
+
+Bytes Encode(const ModifyResult& m) {
+    ByteWriter w;
+    PutModifyResultFields(w, m);
+    PutArray(w, m.proof);
+    return Seal(MsgType::ModifyResult, w);
+}
+
+Bytes Encode(const LoginStart& m) {
+    ByteWriter w;
+    w.Text(m.user, sizeof m.user);
+    PutArray(w, m.clientNonce);
+    return Seal(MsgType::LoginStart, w);
+}
+
+Bytes Encode(const LoginChallenge& m) {
+    ByteWriter w;
+    PutArray(w, m.nonce);
+    return Seal(MsgType::LoginChallenge, w);
+}
+
+Bytes Encode(const LoginProof& m) {
+    ByteWriter w;
+    PutArray(w, m.proof);
+    return Seal(MsgType::LoginProof, w);
+}
+
+Bytes Encode(const LoginResult& m) {
+    ByteWriter w;
+    w.U8(static_cast<std::uint8_t>(m.status));
+    PutArray(w, m.proof);
+    w.Text(m.sn, sizeof m.sn);
+    w.Text(m.model, sizeof m.model);
+    return Seal(MsgType::LoginResult, w);
+}
+
+Bytes Encode(const ConfigRequest& m) {
+    ByteWriter w;
+    w.U32(m.command);
+    w.I32(m.channel);
+    return Seal(MsgType::ConfigRequest, w);
+}
+
+Bytes Encode(const ConfigResult& m) {
+    ByteWriter w;
+    w.U8(static_cast<std::uint8_t>(m.status));
+    const std::size_t count = m.count <= kMaxConfigEntries ? m.count : kMaxConfigEntries;
+    w.U8(static_cast<std::uint8_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        w.Text(m.entries[i].name, sizeof m.entries[i].name);
+        w.Text(m.entries[i].value, sizeof m.entries[i].value);
+    }
+    return Seal(MsgType::ConfigResult, w);
+}
+
+Bytes EncodeLogout() { return Seal(MsgType::Logout, ByteWriter{}); }
+
+bool Decode(Body body, Probe& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    return r.Finished();
+}
+
+bool Decode(Body body, Answer& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    GetRecord(r, out.record);
+    return r.Finished();
+}
+
+bool Decode(Body body, ModifyHello& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    GetId(r, out.id);
+    r.Text(out.user, sizeof out.user);
+    return r.Finished();
+}
+
+bool Decode(Body body, ModifyChallenge& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    GetId(r, out.id);
+    GetArray(r, out.nonce);
+    return r.Finished();
+}
+
+bool Decode(Body body, ModifyRequest& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    GetId(r, out.id);
+    GetArray(r, out.nonce);
+    r.Text(out.user, sizeof out.user);
+    r.Text(out.ip, sizeof out.ip);
+    r.Text(out.mask, sizeof out.mask);
+    r.Text(out.gw, sizeof out.gw);
+    GetArray(r, out.proof);
+    return r.Finished();
+}
+
+bool Decode(Body body, ModifyResult& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    GetId(r, out.id);
+    if (!GetStatus(r, out.status)) return false;
+    GetArray(r, out.proof);
+    return r.Finished();
+}
+
+bool Decode(Body body, LoginStart& out) {
+    ByteReader r(body);
+    r.Text(out.user, sizeof out.user);
+    GetArray(r, out.clientNonce);
+    return r.Finished();
+}
+
+bool Decode(Body body, LoginChallenge& out) {
+    ByteReader r(body);
+    GetArray(r, out.nonce);
+    return r.Finished();
+}
+
+bool Decode(Body body, LoginProof& out) {
+    ByteReader r(body);
+    GetArray(r, out.proof);
+    return r.Finished();
+}
+
+bool Decode(Body body, LoginResult& out) {
+    ByteReader r(body);
+    if (!GetStatus(r, out.status)) return false;
+    GetArray(r, out.proof);
+    r.Text(out.sn, sizeof out.sn);
+    r.Text(out.model, sizeof out.model);
+    return r.Finished();
+}
+
+bool Decode(Body body, ConfigRequest& out) {
+    ByteReader r(body);
+    r.U32(out.command);
+    r.I32(out.channel);
+    return r.Finished();
+}
+
+bool Decode(Body body, ConfigResult& out) {
+    ByteReader r(body);
+    out = ConfigResult{};
+    if (!GetStatus(r, out.status) || !r.U8(out.count) || out.count > kMaxConfigEntries) {
+        return false;
+    }
+    for (std::size_t i = 0; i < out.count; ++i) {
+        r.Text(out.entries[i].name, sizeof out.entries[i].name);
+        r.Text(out.entries[i].value, sizeof out.entries[i].value);
+    }
+    return r.Finished();
+}
+
+bool DecodeLogout(Body body) { return body.empty(); }
+
+Bytes ModifyRequestSignedBytes(const ModifyRequest& message) {
+    ByteWriter w;
+    static const std::uint8_t kLabel[] = {'m', 'o', 'd', 'i', 'f', 'y', '-', 'r', 'e', 'q'};
+    w.Bytes(kLabel, sizeof kLabel);
+    PutModifyRequestFields(w, message);
+    return w.Take();
+}
+
+Bytes ModifyResultSignedBytes(const ModifyResult& message, const Nonce& nonce) {
+    ByteWriter w;
+    static const std::uint8_t kLabel[] = {'m', 'o', 'd', 'i', 'f', 'y', '-', 'r', 'e', 's'};
+    w.Bytes(kLabel, sizeof kLabel);
+    PutModifyResultFields(w, message);
+    PutArray(w, nonce);
+    return w.Take();
+}
+
+}  // namespace wire

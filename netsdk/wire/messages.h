@@ -1,0 +1,147 @@
+// The protocol's messages and their codecs. Encode* returns a whole packet
+// (header and body); Decode* reads a body that OpenDatagram or a frame
+// reader has already checked, and fails unless the body is consumed exactly.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "netsdk/wire/crypto.h"
+#include "sdk/device_record.h"
+
+namespace wire {
+
+using Token = std::array<std::uint8_t, 16>;
+using Nonce = std::array<std::uint8_t, 32>;
+using Proof = crypto::MacBytes;
+
+enum class Status : std::uint8_t {
+    Ok = 0,
+    AuthFailed = 1,      // proof did not match the device's credentials
+    InvalidAddress = 2,  // modify: the new settings are not a usable address
+    RateLimited = 3,     // too many failed authentications; try later
+    Refused = 4,         // the device refuses this attempt (busy)
+    Unsupported = 5,     // unknown configuration command or channel
+    Failed = 6,          // the device could not carry the request out
+};
+bool IsKnownStatus(std::uint8_t value);
+
+// Which device a modify datagram is for: serial number and wired MAC.
+struct DeviceId {
+    char sn[48] = {};
+    std::uint8_t mac[6] = {};
+};
+
+struct Probe {
+    Token token{};
+};
+
+// A device's record as it travels: everything but user and password.
+struct Answer {
+    Token token{};
+    DeviceRecord record{};
+};
+
+struct ModifyHello {
+    Token token{};
+    DeviceId id;
+    char user[32] = {};
+};
+
+struct ModifyChallenge {
+    Token token{};
+    DeviceId id;
+    Nonce nonce{};
+};
+
+struct ModifyRequest {
+    Token token{};
+    DeviceId id;
+    Nonce nonce{};
+    char user[32] = {};
+    char ip[16] = {};
+    char mask[16] = {};
+    char gw[16] = {};
+    Proof proof{};
+};
+
+struct ModifyResult {
+    Token token{};
+    DeviceId id;
+    Status status = Status::Failed;
+    Proof proof{};
+};
+
+struct LoginStart {
+    char user[32] = {};
+    Token clientNonce{};
+};
+
+struct LoginChallenge {
+    Nonce nonce{};
+};
+
+struct LoginProof {
+    Proof proof{};
+};
+
+struct LoginResult {
+    Status status = Status::Failed;
+    Proof proof{};  // the device's own proof, meaningful when status is Ok
+    char sn[48] = {};
+    char model[32] = {};
+};
+
+struct ConfigRequest {
+    std::uint32_t command = 0;
+    std::int32_t channel = 0;
+};
+
+inline constexpr std::size_t kMaxConfigEntries = 10;
+
+struct ConfigResult {
+    Status status = Status::Failed;
+    std::uint8_t count = 0;  // entries used, at most kMaxConfigEntries
+    std::array<SensorConfigEntry, kMaxConfigEntries> entries{};
+};
+
+using Bytes = std::vector<std::uint8_t>;
+using Body = std::span<const std::uint8_t>;
+
+Bytes Encode(const Probe& message);
+Bytes Encode(const Answer& message);
+Bytes Encode(const ModifyHello& message);
+Bytes Encode(const ModifyChallenge& message);
+Bytes Encode(const ModifyRequest& message);
+Bytes Encode(const ModifyResult& message);
+Bytes Encode(const LoginStart& message);
+Bytes Encode(const LoginChallenge& message);
+Bytes Encode(const LoginProof& message);
+Bytes Encode(const LoginResult& message);
+Bytes Encode(const ConfigRequest& message);
+Bytes Encode(const ConfigResult& message);
+Bytes EncodeLogout();
+
+bool Decode(Body body, Probe& out);
+bool Decode(Body body, Answer& out);
+bool Decode(Body body, ModifyHello& out);
+bool Decode(Body body, ModifyChallenge& out);
+bool Decode(Body body, ModifyRequest& out);
+bool Decode(Body body, ModifyResult& out);
+bool Decode(Body body, LoginStart& out);
+bool Decode(Body body, LoginChallenge& out);
+bool Decode(Body body, LoginProof& out);
+bool Decode(Body body, LoginResult& out);
+bool Decode(Body body, ConfigRequest& out);
+bool Decode(Body body, ConfigResult& out);
+bool DecodeLogout(Body body);
+
+// The bytes that the modify proofs cover, shared by both sides.
+Bytes ModifyRequestSignedBytes(const ModifyRequest& message);
+Bytes ModifyResultSignedBytes(const ModifyResult& message, const Nonce& nonce);
+
+bool SameDevice(const DeviceId& a, const DeviceId& b);
+
+}  // namespace wire
