@@ -1,0 +1,56 @@
+// A simulated fleet as the fleet file describes it: per device its record,
+// credentials, sensor model, configuration entries and behaviours.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sdk/device_record.h"
+
+namespace devsim {
+
+// Ways a device departs from a well-behaved one.
+struct Behaviour {
+    int refuseLogins = 0;        // refuse this many login attempts first
+    bool wrongPassword = false;  // reject every login proof
+    bool configFails = false;    // answer configuration reads with a failure
+    int sensorModelEntries = 1;  // 0, 1 or 2 "SensorModel" entries in the generated block
+    int answerDelayMs = 0;       // delay before each discovery answer
+    int duplicateAnswers = 0;    // extra copies of each discovery answer
+    int lateAnswerMs = 0;        // one more answer this long after each probe
+    bool goneMidLogin = false;   // vanish when the first login starts
+    bool silent = false;         // accept connections but never answer on them
+    bool operator==(const Behaviour&) const = default;
+};
+
+struct ConfigItem {
+    std::string name;
+    std::string value;
+    bool operator==(const ConfigItem&) const = default;
+};
+
+inline constexpr std::size_t kMaxConfigItems = 10;
+
+struct DeviceSpec {
+    DeviceRecord record{};  // user and password fields stay empty
+    std::string user = "admin";
+    std::string password;
+    std::string sensorModel;
+    std::vector<ConfigItem> config;  // empty: a block of ten is generated
+    Behaviour behaviour;
+};
+
+struct Fleet {
+    std::vector<DeviceSpec> devices;
+};
+
+// The entries a configuration read returns: the explicit ones, or ten
+// generated around the sensor model as the behaviour says.
+std::vector<ConfigItem> ConfigEntries(const DeviceSpec& device);
+
+// Checks what the simulator relies on: texts fit their fields, addresses
+// parse, serial number and MAC pairs are unique. `error` says what is wrong.
+bool ValidateFleet(const Fleet& fleet, std::string& error);
+
+}  // namespace devsim

@@ -1,0 +1,56 @@
+// Runs a fleet on real sockets: one discovery socket answering for every
+// device, and per device a TCP control port on the device's own address.
+// One event-loop thread serves everything.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "devsim/auth_limiter.h"
+#include "devsim/fleet.h"
+
+namespace devsim {
+
+struct ServerOptions {
+    std::uint32_t discoveryAddress = 0x7F000001u;  // host byte order; 0 for every interface
+    std::uint16_t discoveryPort = 39300;           // 0: any free port
+    std::string saveFile;  // when set, the fleet is saved here after each accepted modify
+    LimiterPolicy limiter;
+};
+
+struct ServerCounters {
+    std::atomic<std::uint64_t> probes{0};
+    std::atomic<std::uint64_t> answers{0};
+    std::atomic<std::uint64_t> loginConnections{0};
+    std::atomic<std::uint64_t> modifiesApplied{0};
+};
+
+class FleetServer {
+public:
+    // Binds every socket, then starts the event loop. Null with `error` set
+    // if any address cannot be bound.
+    static std::unique_ptr<FleetServer> Start(const Fleet& fleet, const ServerOptions& options,
+                                              std::string& error);
+    ~FleetServer();
+    FleetServer(const FleetServer&) = delete;
+    FleetServer& operator=(const FleetServer&) = delete;
+
+    void Stop();
+    std::uint16_t discoveryPort() const { return discoveryPort_; }
+    // The fleet as it stands now, with accepted modifications and the
+    // control ports actually bound.
+    Fleet Snapshot() const;
+    const ServerCounters& counters() const { return counters_; }
+
+private:
+    class Loop;
+    FleetServer() = default;
+
+    std::unique_ptr<Loop> loop_;
+    std::uint16_t discoveryPort_ = 0;
+    ServerCounters counters_;
+};
+
+}  // namespace devsim

@@ -1,0 +1,325 @@
+#include "devsim/fleet_xml.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <tinyxml.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace devsim {
+namespace {
+
+class AttributeReader {
+public:
+    explicit AttributeReader(const TiXmlElement& element) : element_(element) {}
+
+    template <std::size_t N>
+    void Text(const char* name, char (&field)[N], bool required = false) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) {
+            if (required) Fail(std::string("missing ") + name);
+            return;
+        }
+        if (std::strlen(value) >= N) return Fail(std::string(name) + " too long");
+        std::memset(field, 0, N);
+        std::memcpy(field, value, std::strlen(value));
+    }
+
+    void String(const char* name, std::string& out) {
+        if (const char* value = element_.Attribute(name)) out = value;
+    }
+
+    template <typename Int>
+    void Number(const char* name, Int& out, long long low, long long high) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return;
+        long long parsed = 0;
+        if (!ParseNumber(value, parsed) || parsed < low || parsed > high) {
+            return Fail(std::string(name) + " out of range");
+        }
+        out = static_cast<Int>(parsed);
+    }
+
+    void Flag(const char* name, bool& out) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return;
+        if (std::strcmp(value, "1") == 0 || std::strcmp(value, "true") == 0) {
+            out = true;
+        } else if (std::strcmp(value, "0") == 0 || std::strcmp(value, "false") == 0) {
+            out = false;
+        } else {
+            Fail(std::string(name) + " is not a flag");
+        }
+    }
+
+    void Mac(const char* name, std::uint8_t (&mac)[6]) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return;
+        unsigned parts[6] = {};
+        char tail = 0;
+        if (std::strlen(value) != 17 ||
+            std::sscanf(value, "%2x:%2x:%2x:%2x:%2x:%2x%c", &parts[0], &parts[1], &parts[2], &parts[3],
+                        &parts[4], &parts[5], &tail) != 6) {
+            return Fail(std::string(name) + " is not a MAC address");
+        }
+        for (int i = 0; i < 6; ++i) mac[i] = static_cast<std::uint8_t>(parts[i]);
+    }
+
+    // "major.minor" and "YYYY-MM-DD".
+    void Version(const char* name, std::uint32_t& out) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return;
+        unsigned major = 0, minor = 0;
+        char tail = 0;
+        if (std::sscanf(value, "%5u.%5u%c", &major, &minor, &tail) != 2 || major > 65535 || minor > 65535) {
+            return Fail(std::string(name) + " is not major.minor");
+        }
+        out = MakeVersion(major, minor);
+    }
+
+    void Date(const char* name, std::uint32_t& out) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return;
+        unsigned year = 0, month = 0, day = 0;
+        char tail = 0;
+        if (std::sscanf(value, "%5u-%3u-%3u%c", &year, &month, &day, &tail) != 3 || year > 65535 ||
+            month > 255 || day > 255) {
+            return Fail(std::string(name) + " is not YYYY-MM-DD");
+        }
+        out = MakeBuildDate(year, month, day);
+    }
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+
+private:
+    static bool ParseNumber(const char* text, long long& out) {
+        const char* end = text + std::strlen(text);
+        const auto [stop, ec] = std::from_chars(text, end, out);
+        return ec == std::errc() && stop == end && stop != text;
+    }
+    void Fail(const std::string& what) {
+        if (error_.empty()) error_ = what;
+    }
+
+    const TiXmlElement& element_;
+    std::string error_;
+};
+
+bool ReadNetBlock(const TiXmlElement* element, NetBlock& block, std::string& error) {
+    if (element == nullptr) return true;
+    AttributeReader a(*element);
+    a.Text("ip", block.ip);
+    a.Text("mask", block.mask);
+    a.Text("gw", block.gw);
+    a.Text("dns1", block.dns1);
+    a.Text("dns2", block.dns2);
+    a.Mac("mac", block.mac);
+    if (!a.ok()) error = std::string(element->Value()) + ": " + a.error();
+    return a.ok();
+}
+
+bool ReadBehaviour(const TiXmlElement* element, Behaviour& b, std::string& error) {
+    if (element == nullptr) return true;
+    AttributeReader a(*element);
+    a.Number("refuseLogins", b.refuseLogins, 0, 1000000);
+    a.Flag("wrongPassword", b.wrongPassword);
+    a.Flag("configFails", b.configFails);
+    a.Number("sensorModelEntries", b.sensorModelEntries, 0, 2);
+    a.Number("answerDelayMs", b.answerDelayMs, 0, 600000);
+    a.Number("duplicateAnswers", b.duplicateAnswers, 0, 100);
+    a.Number("lateAnswerMs", b.lateAnswerMs, 0, 600000);
+    a.Flag("goneMidLogin", b.goneMidLogin);
+    a.Flag("silent", b.silent);
+    if (!a.ok()) error = "Behaviour: " + a.error();
+    return a.ok();
+}
+
+bool ReadDevice(const TiXmlElement& element, DeviceSpec& d, std::string& error) {
+    AttributeReader a(element);
+    DeviceRecord& r = d.record;
+    a.Text("sn", r.sn, true);
+    a.Text("model", r.model);
+    a.String("user", d.user);
+    a.String("password", d.password);
+    a.String("sensorModel", d.sensorModel);
+    a.Number("controlPort", r.privatePort, 0, 65535);
+    a.Number("httpPort", r.httpPort, 0, 65535);
+    a.Number("rtspPort", r.rtspPort, 0, 65535);
+    a.Version("version", r.softwareVersion);
+    a.Date("buildDate", r.buildDate);
+    if (!a.ok()) {
+        error = "Device: " + a.error();
+        return false;
+    }
+    if (!ReadNetBlock(element.FirstChildElement("Eth0"), r.eth0, error) ||
+        !ReadNetBlock(element.FirstChildElement("Wifi"), r.wifi, error) ||
+        !ReadNetBlock(element.FirstChildElement("G3"), r.g3, error) ||
+        !ReadBehaviour(element.FirstChildElement("Behaviour"), d.behaviour, error)) {
+        return false;
+    }
+    for (const TiXmlElement* item = element.FirstChildElement("Config"); item != nullptr;
+         item = item->NextSiblingElement("Config")) {
+        ConfigItem entry;
+        if (const char* name = item->Attribute("name")) entry.name = name;
+        if (const char* value = item->Attribute("value")) entry.value = value;
+        d.config.push_back(std::move(entry));
+    }
+    return true;
+}
+
+void PutText(TiXmlElement& e, const char* name, const char* text, std::size_t capacity) {
+    e.SetAttribute(name, std::string(text, strnlen(text, capacity)));
+}
+
+std::string MacText(const std::uint8_t (&mac)[6]) {
+    char text[18];
+    std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3],
+                  mac[4], mac[5]);
+    return text;
+}
+
+TiXmlElement* NetBlockElement(const char* name, const NetBlock& b) {
+    auto* e = new TiXmlElement(name);
+    PutText(*e, "ip", b.ip, sizeof b.ip);
+    PutText(*e, "mask", b.mask, sizeof b.mask);
+    PutText(*e, "gw", b.gw, sizeof b.gw);
+    PutText(*e, "dns1", b.dns1, sizeof b.dns1);
+    PutText(*e, "dns2", b.dns2, sizeof b.dns2);
+    e->SetAttribute("mac", MacText(b.mac));
+    return e;
+}
+
+bool IsEmptyBlock(const NetBlock& b) {
+    static const NetBlock kEmpty{};
+    return std::memcmp(&b, &kEmpty, sizeof b) == 0;
+}
+
+TiXmlElement* BehaviourElement(const Behaviour& b) {
+    auto* e = new TiXmlElement("Behaviour");
+    e->SetAttribute("refuseLogins", b.refuseLogins);
+    e->SetAttribute("wrongPassword", b.wrongPassword ? 1 : 0);
+    e->SetAttribute("configFails", b.configFails ? 1 : 0);
+    e->SetAttribute("sensorModelEntries", b.sensorModelEntries);
+    e->SetAttribute("answerDelayMs", b.answerDelayMs);
+    e->SetAttribute("duplicateAnswers", b.duplicateAnswers);
+    e->SetAttribute("lateAnswerMs", b.lateAnswerMs);
+    e->SetAttribute("goneMidLogin", b.goneMidLogin ? 1 : 0);
+    e->SetAttribute("silent", b.silent ? 1 : 0);
+    return e;
+}
+
+TiXmlElement* DeviceElement(const DeviceSpec& d) {
+    const DeviceRecord& r = d.record;
+    auto* e = new TiXmlElement("Device");
+    PutText(*e, "sn", r.sn, sizeof r.sn);
+    PutText(*e, "model", r.model, sizeof r.model);
+    e->SetAttribute("user", d.user);
+    e->SetAttribute("password", d.password);
+    e->SetAttribute("sensorModel", d.sensorModel);
+    e->SetAttribute("controlPort", r.privatePort);
+    e->SetAttribute("httpPort", r.httpPort);
+    e->SetAttribute("rtspPort", r.rtspPort);
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u", VersionMajor(r.softwareVersion), VersionMinor(r.softwareVersion));
+    e->SetAttribute("version", text);
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u", BuildYear(r.buildDate), BuildMonth(r.buildDate),
+                  BuildDay(r.buildDate));
+    e->SetAttribute("buildDate", text);
+    e->LinkEndChild(NetBlockElement("Eth0", r.eth0));
+    if (!IsEmptyBlock(r.wifi)) e->LinkEndChild(NetBlockElement("Wifi", r.wifi));
+    if (!IsEmptyBlock(r.g3)) e->LinkEndChild(NetBlockElement("G3", r.g3));
+    for (const ConfigItem& item : d.config) {
+        auto* c = new TiXmlElement("Config");
+        c->SetAttribute("name", item.name);
+        c->SetAttribute("value", item.value);
+        e->LinkEndChild(c);
+    }
+    if (!(d.behaviour == Behaviour{})) e->LinkEndChild(BehaviourElement(d.behaviour));
+    return e;
+}
+
+}  // namespace
+
+bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
+    const std::string copy(text.substr(0, text.find('\0')));
+    TiXmlDocument doc;
+    doc.Parse(copy.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    if (doc.Error()) {
+        error = std::string("not well-formed XML: ") + doc.ErrorDesc();
+        return false;
+    }
+    const TiXmlElement* root = doc.RootElement();
+    if (root == nullptr || std::strcmp(root->Value(), "Fleet") != 0) {
+        error = "the root element is not Fleet";
+        return false;
+    }
+    Fleet result;
+    for (const TiXmlElement* e = root->FirstChildElement("Device"); e != nullptr;
+         e = e->NextSiblingElement("Device")) {
+        DeviceSpec device;
+        if (!ReadDevice(*e, device, error)) return false;
+        result.devices.push_back(std::move(device));
+    }
+    if (!ValidateFleet(result, error)) return false;
+    fleet = std::move(result);
+    return true;
+}
+
+bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (!ParseFleetXml(content.str(), fleet, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+std::string FleetToXml(const Fleet& fleet) {
+    TiXmlDocument doc;
+    doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
+    auto* root = new TiXmlElement("Fleet");
+    for (const DeviceSpec& device : fleet.devices) root->LinkEndChild(DeviceElement(device));
+    doc.LinkEndChild(root);
+    TiXmlPrinter printer;
+    printer.SetIndent("  ");
+    doc.Accept(&printer);
+    return printer.CStr();
+}
+
+bool SaveFleetFile(const std::string& path, const Fleet& fleet, std::string& error) {
+    const std::string text = FleetToXml(fleet);
+    std::string temp = path + ".tmpXXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) {
+        error = path + ": cannot create a temporary file beside it";
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = write(fd, text.data() + done, text.size() - done);
+        if (written <= 0) break;
+        done += static_cast<std::size_t>(written);
+    }
+    const bool ok = done == text.size() && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    close(fd);
+    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+        unlink(temp.c_str());
+        error = path + ": cannot be replaced";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace devsim

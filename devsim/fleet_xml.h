@@ -1,0 +1,19 @@
+// The fleet file: XML read and written through TinyXML. The layout is
+// described in netsdk/PROTOCOL.md under "Fleet files".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "devsim/fleet.h"
+
+namespace devsim {
+
+bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error);
+bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error);
+std::string FleetToXml(const Fleet& fleet);
+// Writes a temporary file beside `path`, flushes it to disk and renames it
+// over `path`, so a reader sees the old file or the new one, never a part.
+bool SaveFleetFile(const std::string& path, const Fleet& fleet, std::string& error);
+
+}  // namespace devsim
