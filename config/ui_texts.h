@@ -13,7 +13,9 @@ struct UiTexts {
 };
 
 inline constexpr int kUiTextFirstHeading = 0;
+inline constexpr int kUiTextHeadingCount = 10;
 inline constexpr int kUiTextFirstCaption = 10;
+inline constexpr int kUiTextCaptionCount = 5;
 inline constexpr int kUiTextMessageCaption = 15;
 inline constexpr int kUiTextModifyOk = 16;
 inline constexpr int kUiTextModifyFailed = 17;
