@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/about_dlg.h"
+#include "config/interface_texts.h"
 #include "discovery/control_loop.h"
 #include "discovery/discovery_callback.h"
 #include "res/list_columns.h"
@@ -40,6 +41,11 @@ std::vector<MessageMapEntry> CTarnwickDlg::MessageMap() {
              OnClose();
              return std::intptr_t{0};
          }},
+        {WM_NOTIFY, LVN_ITEMCHANGED, IDC_DEVICE_LIST,
+         [this](std::uintptr_t, std::intptr_t) {
+             if (ready) LoadNodeIntoModifyRecord(DiscoveryLog, *this, modifyRecord);
+             return std::intptr_t{0};
+         }},
         // Enter never ends the dialog, and Escape is a close request like any
         // other, so the threads are always taken down by OnClose.
         {WM_COMMAND, BN_CLICKED, IDOK, [](std::uintptr_t, std::intptr_t) { return std::intptr_t{0}; }},
@@ -74,7 +80,8 @@ bool CTarnwickDlg::OnInitDialog() {
     deviceList->SetTextColor(kListText);
     deviceList->SetTextBkColor(kListBackground);
 
-    InsertDefaultColumns();
+    if (LoadInterfaceTexts(UiTexts)) ApplyInterfaceTexts(*this, UiTexts);
+    else InsertDefaultColumns();
 
     loopRunning = 1;
     startRequested = 0;

@@ -137,8 +137,9 @@ QtDialogWindow::QtDialogWindow(Dialog& dialog, QWidget* parent)
 
 QtDialogWindow::~QtDialogWindow() {
     dialog_.Queue().SetWake({});
-    lists_.clear();
+    // The widgets go first: their signals reach the list wrappers.
     delete widget_.data();
+    lists_.clear();
 }
 
 void QtDialogWindow::Build() {
