@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "netsdk/answer_filter.h"
 #include "netsdk/net/socket_io.h"
 #include "netsdk/targets.h"
 #include "netsdk/wire/header.h"
@@ -137,26 +138,23 @@ private:
     }
 
     void Handle(std::span<const std::uint8_t> datagram) {
-        wire::Header header;
-        std::span<const std::uint8_t> body;
-        wire::Answer answer;
-        if (!wire::OpenDatagram(datagram, header, body) || header.type != wire::MsgType::Answer ||
-            !wire::Decode(body, answer) || answer.token != probe_.token || answer.record.sn[0] == '\0') {
+        DeviceRecord record;
+        if (!ParseRunAnswer(datagram, probe_.token, record)) {
             ++stats_.dropped;
             return;
         }
         ++stats_.answers;
-        std::string key(answer.record.sn);
+        std::string key(record.sn);
         key.push_back('\0');
-        key.append(reinterpret_cast<const char*>(answer.record.eth0.mac), sizeof answer.record.eth0.mac);
+        key.append(reinterpret_cast<const char*>(record.eth0.mac), sizeof record.eth0.mac);
         if (!seen_.insert(std::move(key)).second) {
             ++stats_.duplicates;
             return;
         }
         // Answers never carry credentials: the SDK logs in with its own.
-        CopyText(answer.record.user, sizeof answer.record.user, settings_.user);
-        CopyText(answer.record.password, sizeof answer.record.password, settings_.password);
-        mailbox_.Put(answer.record);
+        CopyText(record.user, sizeof record.user, settings_.user);
+        CopyText(record.password, sizeof record.password, settings_.password);
+        mailbox_.Put(record);
     }
 
     const Settings& settings_;

@@ -1,0 +1,112 @@
+// Fleet files: reading, writing back, refusing what the simulator cannot run.
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <cstring>
+#include <set>
+
+#include "devsim/fleet_generator.h"
+#include "devsim/fleet_xml.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const char* kOneDevice = R"(<?xml version="1.0"?>
+<Fleet>
+  <Device sn="IC2A00000001" model="IPC-B210" user="admin" password="pw" sensorModel="IMX291"
+          controlPort="8000" httpPort="80" rtspPort="65535" version="2.3" buildDate="2016-02-29">
+    <Eth0 ip="127.0.1.10" mask="255.0.0.0" gw="127.0.0.1" dns1="127.0.0.53" dns2="0.0.0.0" mac="00:1a:2b:3c:4d:5e"/>
+    <Wifi ip="10.0.0.2"/>
+    <Config name="SensorModel" value="IMX291"/>
+    <Config name="Lens" value="2.8 mm"/>
+    <Behaviour refuseLogins="2" silent="true" duplicateAnswers="3" sensorModelEntries="2"/>
+  </Device>
+</Fleet>)";
+
+TEST(FleetXml, ReadsEveryPartOfADevice) {
+    devsim::Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(devsim::ParseFleetXml(kOneDevice, fleet, error)) << error;
+    ASSERT_EQ(fleet.devices.size(), 1u);
+    const devsim::DeviceSpec& d = fleet.devices[0];
+    EXPECT_STREQ(d.record.sn, "IC2A00000001");
+    EXPECT_STREQ(d.record.eth0.ip, "127.0.1.10");
+    EXPECT_STREQ(d.record.wifi.ip, "10.0.0.2");
+    EXPECT_EQ(d.record.eth0.mac[5], 0x5e);
+    EXPECT_EQ(d.record.rtspPort, 65535);
+    EXPECT_EQ(d.record.softwareVersion, MakeVersion(2, 3));
+    EXPECT_EQ(d.record.buildDate, MakeBuildDate(2016, 2, 29));
+    EXPECT_EQ(d.password, "pw");
+    EXPECT_EQ(d.config.size(), 2u);
+    EXPECT_EQ(d.config[1].value, "2.8 mm");
+    EXPECT_EQ(d.behaviour.refuseLogins, 2);
+    EXPECT_TRUE(d.behaviour.silent);
+    EXPECT_EQ(d.behaviour.duplicateAnswers, 3);
+    EXPECT_EQ(d.behaviour.sensorModelEntries, 2);
+}
+
+TEST(FleetXml, WritingAndReadingBackGivesTheSameFleet) {
+    devsim::Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(devsim::ParseFleetXml(kOneDevice, fleet, error));
+    devsim::GeneratorOptions options;
+    options.count = 12;
+    for (auto& device : devsim::GenerateFleet(options).devices) fleet.devices.push_back(device);
+    devsim::Fleet back;
+    ASSERT_TRUE(devsim::ParseFleetXml(devsim::FleetToXml(fleet), back, error)) << error;
+    ASSERT_EQ(back.devices.size(), fleet.devices.size());
+    for (std::size_t i = 0; i < fleet.devices.size(); ++i) {
+        const auto& a = fleet.devices[i];
+        const auto& b = back.devices[i];
+        EXPECT_EQ(std::memcmp(&a.record, &b.record, sizeof a.record), 0) << i;
+        EXPECT_EQ(a.user, b.user);
+        EXPECT_EQ(a.password, b.password);
+        EXPECT_EQ(a.sensorModel, b.sensorModel);
+        EXPECT_EQ(a.config, b.config);
+        EXPECT_EQ(a.behaviour, b.behaviour);
+    }
+}
+
+TEST(FleetXml, RefusesWhatCannotRun) {
+    const char* bad[] = {
+        "<Fleet><Device model='x'><Eth0 ip='127.0.0.1'/></Device></Fleet>",               // no serial
+        "<Fleet><Device sn='A'><Eth0 ip='127.0.0.300'/></Device></Fleet>",               // bad address
+        "<Fleet><Device sn='A'/></Fleet>",                                                 // no address
+        "<Fleet><Device sn='A' controlPort='70000'><Eth0 ip='127.0.0.1'/></Device></Fleet>",
+        "<Fleet><Device sn='A'><Eth0 ip='127.0.0.1' mac='00:11:22:33:44'/></Device></Fleet>",
+        "<Fleet><Device sn='A' version='2'><Eth0 ip='127.0.0.1'/></Device></Fleet>",
+        "<Fleet><Device sn='A' password='sixteen-chars-xx'><Eth0 ip='127.0.0.1'/></Device></Fleet>",
+        "<Fleet><Device sn='A'><Eth0 ip='127.0.0.1'/><Behaviour silent='maybe'/></Device></Fleet>",
+        "<Fleet><Device sn='A'><Eth0 ip='127.0.0.1'/></Device><Device sn='A'><Eth0 ip='127.0.0.2'/></Device></Fleet>",
+        "<Devices/>",
+        "<Fleet><Device",
+    };
+    for (const char* text : bad) {
+        devsim::Fleet fleet;
+        std::string error;
+        EXPECT_FALSE(devsim::ParseFleetXml(text, fleet, error)) << text;
+        EXPECT_FALSE(error.empty());
+    }
+    std::string eleven = "<Fleet><Device sn='A'><Eth0 ip='127.0.0.1'/>";
+    for (int i = 0; i < 11; ++i) eleven += "<Config name='n' value='v'/>";
+    devsim::Fleet fleet;
+    std::string error;
+    EXPECT_FALSE(devsim::ParseFleetXml(eleven + "</Device></Fleet>", fleet, error));
+}
+
+class FleetFile : public testing_support::TempDirTest {};
+
+TEST_F(FleetFile, SavingReplacesTheFileWhole) {
+    const std::string path = (dir() / "fleet.xml").string();
+    WriteFile("fleet.xml", "old contents");
+    devsim::GeneratorOptions options;
+    options.count = 3;
+    std::string error;
+    ASSERT_TRUE(devsim::SaveFleetFile(path, devsim::GenerateFleet(options), error)) << error;
+    devsim::Fleet loaded;
+    ASSERT_TRUE(devsim::LoadFleetFile(path, loaded, error)) << error;
+    EXPECT_EQ(loaded.devices.size(), 3u);
+    EXPECT_FALSE(devsim::SaveFleetFile((dir() / "no-such-dir" / "f.xml").string(), loaded, error));
+}
+
+}  // namespace

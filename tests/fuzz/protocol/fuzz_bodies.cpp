@@ -1,0 +1,114 @@
+#include "fuzz_bodies.h"
+
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "devsim/control_session.h"
+#include "devsim/discovery_responder.h"
+#include "devsim/fleet_generator.h"
+#include "devsim/fleet_xml.h"
+#include "netsdk/answer_filter.h"
+#include "netsdk/settings.h"
+#include "netsdk/wire/header.h"
+#include "netsdk/wire/messages.h"
+
+namespace fuzz {
+namespace {
+
+// The all-zero token: seeds carry it so that answers get past the token check.
+const wire::Token kToken{};
+
+template <typename Message>
+void DecodeAs(std::span<const std::uint8_t> body) {
+    Message message;
+    wire::Decode(body, message);
+}
+
+std::vector<devsim::DeviceState> TwoDevices() {
+    devsim::GeneratorOptions options;
+    options.count = 2;
+    options.password = "tarnwick";
+    std::vector<devsim::DeviceState> devices;
+    for (auto& spec : devsim::GenerateFleet(options).devices) devices.emplace_back(spec);
+    return devices;
+}
+
+}  // namespace
+
+int SdkDatagram(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> datagram(data, size);
+    DeviceRecord record;
+    if (netsdk::ParseRunAnswer(datagram, kToken, record) && strnlen(record.sn, sizeof record.sn) == sizeof record.sn) {
+        __builtin_trap();  // every accepted text must be terminated
+    }
+    wire::Header header;
+    std::span<const std::uint8_t> body;
+    if (wire::OpenDatagram(datagram, header, body)) {
+        DecodeAs<wire::ModifyChallenge>(body);
+        DecodeAs<wire::ModifyResult>(body);
+    }
+    return 0;
+}
+
+int SdkFrame(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> frame(data, size);
+    wire::Header header;
+    if (!wire::DecodeHeader(frame, header) || frame.size() - wire::kHeaderSize < header.bodyLength) return 0;
+    const auto body = frame.subspan(wire::kHeaderSize, header.bodyLength);
+    DecodeAs<wire::LoginChallenge>(body);
+    DecodeAs<wire::LoginResult>(body);
+    wire::ConfigResult result;
+    if (wire::Decode(body, result) && result.count > wire::kMaxConfigEntries) __builtin_trap();
+    return 0;
+}
+
+int SdkSettings(const std::uint8_t* data, std::size_t size) {
+    netsdk::Settings settings;
+    std::string error;
+    netsdk::ParseSettings(std::string_view(reinterpret_cast<const char*>(data), size), settings, error);
+    return 0;
+}
+
+int DeviceDatagram(const std::uint8_t* data, std::size_t size) {
+    std::vector<devsim::DeviceState> devices = TwoDevices();
+    devsim::DiscoveryResponder responder(devices, [](std::size_t, const wire::ModifyRequest&) { return true; });
+    std::vector<devsim::Outgoing> out;
+    // The input may hold several datagrams, each preceded by a length byte,
+    // so that a hello and its request can meet in one run.
+    std::size_t pos = 0;
+    const auto now = devsim::SimClock::now();
+    while (pos < size) {
+        const std::size_t length = std::min<std::size_t>(data[pos], size - pos - 1);
+        responder.Handle({data + pos + 1, length}, 0x7F000001u, 4000, now, out);
+        pos += 1 + length;
+    }
+    responder.Handle({data, size}, 0x7F000001u, 4000, now, out);
+    return 0;
+}
+
+int DeviceStream(const std::uint8_t* data, std::size_t size) {
+    std::vector<devsim::DeviceState> devices = TwoDevices();
+    devsim::ControlSession session(devices[0]);
+    devsim::ControlSession::Output out;
+    // Feed in pieces of varying size, as a socket would deliver them.
+    std::size_t pos = 0;
+    std::size_t piece = 1;
+    while (pos < size) {
+        const std::size_t length = std::min(piece, size - pos);
+        session.OnBytes({data + pos, length}, devsim::SimClock::now(), out);
+        pos += length;
+        piece = piece * 3 % 97 + 1;
+    }
+    return 0;
+}
+
+int FleetXml(const std::uint8_t* data, std::size_t size) {
+    devsim::Fleet fleet;
+    std::string error;
+    devsim::ParseFleetXml(std::string_view(reinterpret_cast<const char*>(data), size), fleet, error);
+    return 0;
+}
+
+}  // namespace fuzz

@@ -1,0 +1,104 @@
+// Writes the seed corpus: one valid instance of every message each parser
+// sees, plus the sample settings and fleet files. Run once; the output is
+// committed under corpus/.
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "devsim/fleet_generator.h"
+#include "devsim/fleet_xml.h"
+#include "netsdk/wire/auth.h"
+#include "netsdk/wire/messages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Write(const fs::path& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    fs::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                      static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
+
+// A length byte before each datagram, as the device_datagram body reads them.
+std::vector<std::uint8_t> Chain(const std::vector<std::vector<std::uint8_t>>& parts) {
+    std::vector<std::uint8_t> out;
+    for (const auto& part : parts) {
+        out.push_back(static_cast<std::uint8_t>(part.size() > 255 ? 255 : part.size()));
+        out.insert(out.end(), part.begin(), part.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(part.size(), 255)));
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const fs::path root = argc > 1 ? argv[1] : "corpus";
+    devsim::GeneratorOptions options;
+    options.count = 2;
+    const devsim::Fleet fleet = devsim::GenerateFleet(options);
+
+    wire::Answer answer;
+    answer.record = fleet.devices[0].record;
+    Write(root / "sdk_datagram", "answer", wire::Encode(answer));
+    wire::ModifyChallenge challenge;
+    std::memcpy(challenge.id.sn, answer.record.sn, sizeof challenge.id.sn);
+    Write(root / "sdk_datagram", "modify_challenge", wire::Encode(challenge));
+    wire::ModifyResult result;
+    result.status = wire::Status::Ok;
+    Write(root / "sdk_datagram", "modify_result", wire::Encode(result));
+
+    Write(root / "sdk_frame", "login_challenge", wire::Encode(wire::LoginChallenge{}));
+    wire::LoginResult login;
+    login.status = wire::Status::Ok;
+    std::memcpy(login.sn, answer.record.sn, sizeof login.sn);
+    Write(root / "sdk_frame", "login_result", wire::Encode(login));
+    wire::ConfigResult config;
+    config.status = wire::Status::Ok;
+    config.count = 10;
+    for (std::size_t i = 0; i < 10; ++i) std::snprintf(config.entries[i].name, 48, "Entry%zu", i);
+    std::snprintf(config.entries[3].name, 48, "SensorModel");
+    std::snprintf(config.entries[3].value, 256, "IMX291");
+    Write(root / "sdk_frame", "config_result", wire::Encode(config));
+
+    Write(root / "sdk_settings", "loopback", Text("discovery_port = 39300\ntargets = 127.0.0.1, 127.0.0.2:40000\n"
+                                                  "window_ms = 1500\nprobe_repeats = 3\nuser = admin\n"
+                                                  "password = tarnwick\nconnect_timeout_ms = 1000\n"
+                                                  "io_timeout_ms = 1500\nmodify_timeout_ms = 1500\n"
+                                                  "bind_address = 127.0.0.1\nreceive_buffer_bytes = 4194304\n"));
+    Write(root / "sdk_settings", "auto", Text("# LAN default\ntargets = auto\n"));
+
+    Write(root / "device_datagram", "probe", wire::Encode(wire::Probe{}));
+    wire::ModifyHello hello;
+    std::memcpy(hello.id.sn, answer.record.sn, sizeof hello.id.sn);
+    std::memcpy(hello.id.mac, answer.record.eth0.mac, 6);
+    std::memcpy(hello.user, "admin", 6);
+    Write(root / "device_datagram", "modify_hello", wire::Encode(hello));
+    wire::ModifyRequest request;
+    request.id = hello.id;
+    std::memcpy(request.user, "admin", 6);
+    std::snprintf(request.ip, 16, "127.1.2.3");
+    std::snprintf(request.mask, 16, "255.0.0.0");
+    std::snprintf(request.gw, 16, "127.0.0.1");
+    request.proof = wire::MakeModifyRequestProof("tarnwick", request);
+    Write(root / "device_datagram", "modify_request", wire::Encode(request));
+    Write(root / "device_datagram", "hello_then_request", Chain({wire::Encode(hello), wire::Encode(request)}));
+
+    wire::LoginStart start;
+    std::memcpy(start.user, "admin", 6);
+    auto stream = wire::Encode(start);
+    const auto proof = wire::Encode(wire::LoginProof{});
+    const auto read = wire::Encode(wire::ConfigRequest{533, 0});
+    const auto logout = wire::EncodeLogout();
+    stream.insert(stream.end(), proof.begin(), proof.end());
+    stream.insert(stream.end(), read.begin(), read.end());
+    stream.insert(stream.end(), logout.begin(), logout.end());
+    Write(root / "device_stream", "login_read_logout", stream);
+    Write(root / "device_stream", "login_start", wire::Encode(start));
+
+    Write(root / "fleet_xml", "generated", Text(devsim::FleetToXml(fleet)));
+    return 0;
+}
