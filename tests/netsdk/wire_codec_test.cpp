@@ -2,8 +2,10 @@
 // be broken is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string_view>
 
 #include "netsdk/wire/auth.h"
 #include "netsdk/wire/byte_reader.h"
@@ -62,7 +64,8 @@ TEST(WireCodec, AnswerRoundTripKeepsEveryFieldButTheCredentials) {
     const Bytes packet = wire::Encode(answer);
     ASSERT_LE(packet.size(), wire::kMaxDatagramSize);
     // The password is not on the wire at all.
-    EXPECT_EQ(std::search(packet.begin(), packet.end(), "secret", "secret" + 6), packet.end());
+    const std::string_view secret = "secret";
+    EXPECT_EQ(std::search(packet.begin(), packet.end(), secret.begin(), secret.end()), packet.end());
 
     wire::Answer decoded;
     ASSERT_TRUE(OpenAs(packet, wire::MsgType::Answer, decoded));
