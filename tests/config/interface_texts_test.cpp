@@ -99,19 +99,22 @@ TEST_F(InterfaceTextsTest, MessageTextsReplaceOnlyWhenPresentWithText) {
 // Texts beyond a group's own size are dropped: the 11th heading does not
 // become a caption, the 6th caption does not become the message caption.
 TEST_F(InterfaceTextsTest, OverlongGroupsStayWithinTheirEntries) {
-    std::string xml = "<Tarnwick><ListCtrlColumnTitle>";
-    for (int i = 0; i < 30; ++i) xml += "<h>H" + std::to_string(i) + "</h>";
-    xml += "</ListCtrlColumnTitle><Buttons>";
-    for (int i = 0; i < 30; ++i) xml += "<b>B" + std::to_string(i) + "</b>";
-    xml += "</Buttons></Tarnwick>";
-    ASSERT_TRUE(Load(xml));
+    auto group = [](const char* name, const char* prefix) {
+        std::string xml = std::string("<") + name + ">";
+        for (int i = 0; i < 30; ++i) xml += std::string("<e>") + prefix + std::to_string(i) + "</e>";
+        return xml + "</" + name + ">";
+    };
+    ASSERT_TRUE(Load("<Tarnwick>" + group("ListCtrlColumnTitle", "H") + "</Tarnwick>"));
     EXPECT_EQ(Entry(9), "H9");
+    for (int i = 10; i < 15; ++i) EXPECT_EQ(Entry(i), "") << i;
+    EXPECT_EQ(Entry(15), "Notice");
+
+    ASSERT_TRUE(Load("<Tarnwick>" + group("Buttons", "B") + "</Tarnwick>"));
     EXPECT_EQ(Entry(10), "B0");
     EXPECT_EQ(Entry(14), "B4");
     EXPECT_EQ(Entry(15), "Notice");
     EXPECT_EQ(Entry(16), "Modify OK");
     EXPECT_EQ(Entry(17), "Modify Failed");
-
 }
 
 TEST_F(InterfaceTextsTest, TextsAreConvertedToTheAnsiCodePage) {
@@ -128,6 +131,20 @@ TEST_F(InterfaceTextsTest, TextsAreConvertedToTheAnsiCodePage) {
     platform::SetAnsiCodePage("GBK");
     ASSERT_TRUE(Load(xml));
     EXPECT_EQ(Entry(1), "\xD0\xCD\xBA\xC5");
+}
+
+TEST_F(InterfaceTextsTest, RussianSampleFillsEveryText) {
+    WriteFile("language.xml", ReadFile(TARNWICK_SAMPLE_LANGUAGE_XML));
+    platform::SetAnsiCodePage("WINDOWS-1251");
+    ASSERT_TRUE(LoadInterfaceTexts(texts));
+    EXPECT_EQ(texts.title, "Tarnwick V3.2.0.3, \xF1\xE1\xEE\xF0\xEA\xE0 \xEE\xF2 20160229");
+    EXPECT_EQ(Entry(0), "\xD1\xE5\xF0\xE8\xE9\xED\xFB\xE9 \xED\xEE\xEC\xE5\xF0");
+    EXPECT_EQ(Entry(10), "\xCF\xEE\xE8\xF1\xEA");
+    for (int i = 0; i < kUiTextCount; ++i) {
+        EXPECT_FALSE(Entry(i).empty()) << i;
+        EXPECT_EQ(Entry(i).find('?'), std::string::npos) << i;
+    }
+    EXPECT_NE(Entry(kUiTextModifyOk), "Modify OK");
 }
 
 TEST_F(InterfaceTextsTest, DeeplyNestedFileIsRefused) {
