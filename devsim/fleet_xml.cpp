@@ -244,10 +244,31 @@ TiXmlElement* DeviceElement(const DeviceSpec& d) {
     return e;
 }
 
+// Well-formed UTF-8: every lead byte followed by its continuation bytes.
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || length > text.size() - i) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
-    const std::string copy(text.substr(0, text.find('\0')));
+    text = text.substr(0, text.find('\0'));
+    // TinyXML steps over a multi-byte character by its lead byte alone and
+    // can read past the end of a truncated one: only whole UTF-8 reaches it.
+    if (!IsUtf8(text)) {
+        error = "not UTF-8 text";
+        return false;
+    }
+    const std::string copy(text);
     TiXmlDocument doc;
     doc.Parse(copy.c_str(), nullptr, TIXML_ENCODING_UTF8);
     if (doc.Error()) {

@@ -80,6 +80,8 @@ TEST(FleetXml, RefusesWhatCannotRun) {
         "<Fleet><Device sn='A'><Eth0 ip='127.0.0.1'/></Device><Device sn='A'><Eth0 ip='127.0.0.2'/></Device></Fleet>",
         "<Devices/>",
         "<Fleet><Device",
+        "<Fleet></Fleet>\x17\xe6",  // a cut multi-byte character (TinyXML would read past it)
+        "<Fleet><Device sn='\xff'><Eth0 ip='127.0.0.1'/></Device></Fleet>",
     };
     for (const char* text : bad) {
         devsim::Fleet fleet;
