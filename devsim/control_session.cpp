@@ -17,13 +17,13 @@ void CopyText(char (&field)[N], const std::string& text) {
 
 wire::DeviceId DeviceState::Id() const {
     wire::DeviceId id;
-    std::memcpy(id.sn, spec.record.sn, sizeof id.sn);
+    std::memcpy(id.sn, profile.record.sn, sizeof id.sn);
     id.sn[sizeof id.sn - 1] = '\0';
-    std::memcpy(id.mac, spec.record.eth0.mac, sizeof id.mac);
+    std::memcpy(id.mac, profile.record.eth0.mac, sizeof id.mac);
     return id;
 }
 
-wire::ConfigResult ConfigAnswer(const DeviceSpec& device, std::uint32_t command, std::int32_t channel) {
+wire::ConfigResult ConfigAnswer(const DeviceProfile& device, std::uint32_t command, std::int32_t channel) {
     wire::ConfigResult result;
     if (device.behaviour.configFails) {
         result.status = wire::Status::Failed;
@@ -78,11 +78,11 @@ void ControlSession::OnStart(std::span<const std::uint8_t> body, Output& out) {
         out.close = true;
         return;
     }
-    if (device_.spec.behaviour.silent) {
+    if (device_.profile.behaviour.silent) {
         stage_ = Stage::Silent;
         return;
     }
-    if (device_.spec.behaviour.goneMidLogin) {
+    if (device_.profile.behaviour.goneMidLogin) {
         device_.gone = true;
         out.deviceGone = true;
         stage_ = Stage::Closed;
@@ -107,23 +107,23 @@ void ControlSession::OnProof(std::span<const std::uint8_t> body, SimClock::time_
         out.close = true;
         return;
     }
-    const DeviceSpec& spec = device_.spec;
+    const DeviceProfile& profile = device_.profile;
     ++device_.loginAttempts;
-    if (device_.loginAttempts <= spec.behaviour.refuseLogins) return Finish(out, wire::Status::Refused);
+    if (device_.loginAttempts <= profile.behaviour.refuseLogins) return Finish(out, wire::Status::Refused);
     if (!device_.limiter.Allowed(now)) return Finish(out, wire::Status::RateLimited);
     const std::string_view user = wire::FieldText(start_.user);
-    const wire::Proof expected = wire::MakeLoginProof(spec.password, nonce_, start_.clientNonce, user);
-    if (spec.behaviour.wrongPassword || user != spec.user || !wire::ProofMatches(expected, proof.proof)) {
+    const wire::Proof expected = wire::MakeLoginProof(profile.password, nonce_, start_.clientNonce, user);
+    if (profile.behaviour.wrongPassword || user != profile.user || !wire::ProofMatches(expected, proof.proof)) {
         device_.limiter.RecordFailure(now);
         return Finish(out, wire::Status::AuthFailed);
     }
     device_.limiter.RecordSuccess();
     wire::LoginResult result;
     result.status = wire::Status::Ok;
-    result.proof = wire::MakeLoginAcceptProof(spec.password, nonce_, start_.clientNonce);
-    std::memcpy(result.sn, spec.record.sn, sizeof result.sn);
+    result.proof = wire::MakeLoginAcceptProof(profile.password, nonce_, start_.clientNonce);
+    std::memcpy(result.sn, profile.record.sn, sizeof result.sn);
     result.sn[sizeof result.sn - 1] = '\0';
-    std::memcpy(result.model, spec.record.model, sizeof result.model);
+    std::memcpy(result.model, profile.record.model, sizeof result.model);
     result.model[sizeof result.model - 1] = '\0';
     out.frames.push_back(wire::Encode(result));
     stage_ = Stage::LoggedIn;
@@ -136,7 +136,7 @@ void ControlSession::OnConfig(std::span<const std::uint8_t> body, Output& out) {
         out.close = true;
         return;
     }
-    out.frames.push_back(wire::Encode(ConfigAnswer(device_.spec, request.command, request.channel)));
+    out.frames.push_back(wire::Encode(ConfigAnswer(device_.profile, request.command, request.channel)));
 }
 
 void ControlSession::Finish(Output& out, wire::Status status) {

@@ -41,6 +41,6 @@ private:
 };
 
 // The configuration block answer for a command, as a device gives it.
-wire::ConfigResult ConfigAnswer(const DeviceSpec& device, std::uint32_t command, std::int32_t channel);
+wire::ConfigResult ConfigAnswer(const DeviceProfile& device, std::uint32_t command, std::int32_t channel);
 
 }  // namespace devsim

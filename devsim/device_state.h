@@ -24,9 +24,9 @@ struct CompletedModify {
 };
 
 struct DeviceState {
-    explicit DeviceState(DeviceSpec s, LimiterPolicy policy = {}) : spec(std::move(s)), limiter(policy) {}
+    explicit DeviceState(DeviceProfile s, LimiterPolicy policy = {}) : profile(std::move(s)), limiter(policy) {}
 
-    DeviceSpec spec;
+    DeviceProfile profile;
     AuthLimiter limiter;
     int loginAttempts = 0;
     bool gone = false;

@@ -49,11 +49,11 @@ void DiscoveryResponder::OnProbe(std::span<const std::uint8_t> body, std::uint32
         if (device.gone) continue;
         wire::Answer answer;
         answer.token = probe.token;
-        answer.record = device.spec.record;
+        answer.record = device.profile.record;
         std::memset(answer.record.user, 0, sizeof answer.record.user);
         std::memset(answer.record.password, 0, sizeof answer.record.password);
         const wire::Bytes bytes = wire::Encode(answer);
-        const Behaviour& b = device.spec.behaviour;
+        const Behaviour& b = device.profile.behaviour;
         for (int copy = 0; copy <= b.duplicateAnswers; ++copy) {
             out.push_back({address, port, b.answerDelayMs, bytes});
         }
@@ -99,7 +99,7 @@ void DiscoveryResponder::OnRequest(std::span<const std::uint8_t> body, std::uint
     result.id = request.id;
     result.status = Decide(index, request, now);
     // By index: applying the change may have rewritten the device's record.
-    result.proof = wire::MakeModifyResultProof(devices_[index].spec.password, result, request.nonce);
+    result.proof = wire::MakeModifyResultProof(devices_[index].profile.password, result, request.nonce);
     const wire::Bytes reply = wire::Encode(result);
     devices_[index].completedModify = CompletedModify{request.token, request.nonce, reply};
     out.push_back({address, port, 0, reply});
@@ -113,14 +113,14 @@ wire::Status DiscoveryResponder::Decide(std::size_t index, const wire::ModifyReq
     if (!device.limiter.Allowed(now)) return wire::Status::RateLimited;
     const bool fresh = pending && pending->token == request.token && pending->nonce == request.nonce &&
                        now < pending->expires;
-    const wire::Proof expected = wire::MakeModifyRequestProof(device.spec.password, request);
-    if (!fresh || wire::FieldText(request.user) != device.spec.user ||
+    const wire::Proof expected = wire::MakeModifyRequestProof(device.profile.password, request);
+    if (!fresh || wire::FieldText(request.user) != device.profile.user ||
         !wire::ProofMatches(expected, request.proof)) {
         device.limiter.RecordFailure(now);
         return wire::Status::AuthFailed;
     }
     device.limiter.RecordSuccess();
-    const bool onLoopback = IsLoopbackText(device.spec.record.eth0.ip);
+    const bool onLoopback = IsLoopbackText(device.profile.record.eth0.ip);
     if (!ValidNetworkSettings(request.ip, request.mask, request.gw, onLoopback)) {
         return wire::Status::InvalidAddress;
     }

@@ -7,7 +7,7 @@
 
 namespace devsim {
 
-std::vector<ConfigItem> ConfigEntries(const DeviceSpec& device) {
+std::vector<ConfigItem> ConfigEntries(const DeviceProfile& device) {
     if (!device.config.empty()) return device.config;
     std::vector<ConfigItem> entries = {
         {"DeviceName", device.record.sn}, {"VideoStandard", "PAL"}, {"Resolution", "1920x1080"},
@@ -28,7 +28,7 @@ bool IsAddress(const char* text) {
     return Fits(text, 16) && inet_pton(AF_INET, text, &parsed) == 1;
 }
 
-bool CheckDevice(const DeviceSpec& d, std::string& error) {
+bool CheckDevice(const DeviceProfile& d, std::string& error) {
     const DeviceRecord& r = d.record;
     const std::string name = Fits(r.sn, sizeof r.sn) ? std::string(r.sn) : std::string("?");
     auto fail = [&](const std::string& what) {
@@ -51,7 +51,7 @@ bool CheckDevice(const DeviceSpec& d, std::string& error) {
 
 bool ValidateFleet(const Fleet& fleet, std::string& error) {
     std::set<std::string> ids;
-    for (const DeviceSpec& device : fleet.devices) {
+    for (const DeviceProfile& device : fleet.devices) {
         if (!CheckDevice(device, error)) return false;
         std::string id(device.record.sn);
         id.append(reinterpret_cast<const char*>(device.record.eth0.mac), 6);

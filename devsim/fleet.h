@@ -32,7 +32,7 @@ struct ConfigItem {
 
 inline constexpr std::size_t kMaxConfigItems = 10;
 
-struct DeviceSpec {
+struct DeviceProfile {
     DeviceRecord record{};  // user and password fields stay empty
     std::string user = "admin";
     std::string password;
@@ -42,12 +42,12 @@ struct DeviceSpec {
 };
 
 struct Fleet {
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceProfile> devices;
 };
 
 // The entries a configuration read returns: the explicit ones, or ten
 // generated around the sensor model as the behaviour says.
-std::vector<ConfigItem> ConfigEntries(const DeviceSpec& device);
+std::vector<ConfigItem> ConfigEntries(const DeviceProfile& device);
 
 // Checks what the simulator relies on: texts fit their fields, addresses
 // parse, serial number and MAC pairs are unique. `error` says what is wrong.

@@ -56,7 +56,7 @@ Fleet GenerateFleet(const GeneratorOptions& options) {
     Fleet fleet;
     for (int i = 0; i < options.count; ++i) {
         const Kind& kind = KindOf(options, i);
-        DeviceSpec device;
+        DeviceProfile device;
         DeviceRecord& r = device.record;
         Put(r.sn, sizeof r.sn, GeneratedSerial(options, i));
         Put(r.model, sizeof r.model, kind.model);

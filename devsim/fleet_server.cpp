@@ -88,7 +88,7 @@ public:
               return Apply(index, request);
           }) {
         devices_.reserve(fleet.devices.size());
-        for (const DeviceSpec& spec : fleet.devices) devices_.emplace_back(spec, options.limiter);
+        for (const DeviceProfile& profile : fleet.devices) devices_.emplace_back(profile, options.limiter);
     }
 
     ~Loop() {
@@ -110,7 +110,7 @@ public:
         if (!OpenDiscovery(error, discoveryPort)) return false;
         listeners_.assign(devices_.size(), -1);
         for (std::size_t i = 0; i < devices_.size(); ++i) {
-            DeviceRecord& record = devices_[i].spec.record;
+            DeviceRecord& record = devices_[i].profile.record;
             std::uint32_t address = 0;
             std::uint16_t port = record.privatePort;
             if (!ParseAddress(record.eth0.ip, address) || (listeners_[i] = Listen(address, port)) < 0) {
@@ -135,7 +135,7 @@ public:
     Fleet Snapshot() const {
         std::lock_guard lock(specMutex_);
         Fleet fleet;
-        for (const DeviceState& device : devices_) fleet.devices.push_back(device.spec);
+        for (const DeviceState& device : devices_) fleet.devices.push_back(device.profile);
         return fleet;
     }
 
@@ -384,7 +384,7 @@ private:
 
     bool Apply(std::size_t index, const wire::ModifyRequest& request) {
         std::uint32_t address = 0;
-        std::uint16_t port = devices_[index].spec.record.privatePort;
+        std::uint16_t port = devices_[index].profile.record.privatePort;
         if (!ParseAddress(request.ip, address)) return false;
         const int listener = Listen(address, port);
         if (listener < 0) return false;
@@ -393,7 +393,7 @@ private:
         Watch(listener, EPOLLIN, Tag(Kind::Listener, index));
         {
             std::lock_guard lock(specMutex_);
-            NetBlock& eth0 = devices_[index].spec.record.eth0;
+            NetBlock& eth0 = devices_[index].profile.record.eth0;
             std::memcpy(eth0.ip, request.ip, sizeof eth0.ip);
             std::memcpy(eth0.mask, request.mask, sizeof eth0.mask);
             std::memcpy(eth0.gw, request.gw, sizeof eth0.gw);

@@ -140,7 +140,7 @@ bool ReadBehaviour(const TiXmlElement* element, Behaviour& b, std::string& error
     return a.ok();
 }
 
-bool ReadDevice(const TiXmlElement& element, DeviceSpec& d, std::string& error) {
+bool ReadDevice(const TiXmlElement& element, DeviceProfile& d, std::string& error) {
     AttributeReader a(element);
     DeviceRecord& r = d.record;
     a.Text("sn", r.sn, true);
@@ -214,7 +214,7 @@ TiXmlElement* BehaviourElement(const Behaviour& b) {
     return e;
 }
 
-TiXmlElement* DeviceElement(const DeviceSpec& d) {
+TiXmlElement* DeviceElement(const DeviceProfile& d) {
     const DeviceRecord& r = d.record;
     auto* e = new TiXmlElement("Device");
     PutText(*e, "sn", r.sn, sizeof r.sn);
@@ -283,7 +283,7 @@ bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
     Fleet result;
     for (const TiXmlElement* e = root->FirstChildElement("Device"); e != nullptr;
          e = e->NextSiblingElement("Device")) {
-        DeviceSpec device;
+        DeviceProfile device;
         if (!ReadDevice(*e, device, error)) return false;
         result.devices.push_back(std::move(device));
     }
@@ -311,7 +311,7 @@ std::string FleetToXml(const Fleet& fleet) {
     TiXmlDocument doc;
     doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
     auto* root = new TiXmlElement("Fleet");
-    for (const DeviceSpec& device : fleet.devices) root->LinkEndChild(DeviceElement(device));
+    for (const DeviceProfile& device : fleet.devices) root->LinkEndChild(DeviceElement(device));
     doc.LinkEndChild(root);
     TiXmlPrinter printer;
     printer.SetIndent("  ");

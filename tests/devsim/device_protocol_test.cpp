@@ -50,7 +50,7 @@ TEST(ControlSession, ALoginSplitIntoSingleBytesStillWorks) {
     wire::LoginChallenge challenge;
     ASSERT_TRUE(wire::Decode(std::span<const std::uint8_t>(out.frames[0]).subspan(wire::kHeaderSize), challenge));
     wire::LoginProof proof;
-    proof.proof = wire::MakeLoginProof(device.spec.password, challenge.nonce, start.clientNonce, "admin");
+    proof.proof = wire::MakeLoginProof(device.profile.password, challenge.nonce, start.clientNonce, "admin");
     devsim::ControlSession::Output result;
     session.OnBytes(wire::Encode(proof), devsim::SimClock::now(), result);
     ASSERT_EQ(result.frames.size(), 1u);
@@ -77,7 +77,7 @@ protected:
         std::snprintf(request.ip, sizeof request.ip, "%s", "127.1.2.3");
         std::snprintf(request.mask, sizeof request.mask, "%s", "255.0.0.0");
         std::snprintf(request.gw, sizeof request.gw, "%s", "127.0.0.1");
-        request.proof = wire::MakeModifyRequestProof(devices_[0].spec.password, request);
+        request.proof = wire::MakeModifyRequestProof(devices_[0].profile.password, request);
         return request;
     }
     wire::ModifyChallenge Hello(devsim::SimClock::time_point now) {
@@ -137,14 +137,14 @@ TEST_F(ResponderTest, StaleOrReusedChallengesAndAlteredRequestsFail) {
 }
 
 TEST_F(ResponderTest, ProbesAreAnsweredPerBehaviourAndCarryNoPassword) {
-    devices_[0].spec.behaviour.duplicateAnswers = 2;
-    devices_[0].spec.behaviour.answerDelayMs = 40;
-    devices_[0].spec.behaviour.lateAnswerMs = 900;
+    devices_[0].profile.behaviour.duplicateAnswers = 2;
+    devices_[0].profile.behaviour.answerDelayMs = 40;
+    devices_[0].profile.behaviour.lateAnswerMs = 900;
     const auto out = Send(wire::Encode(wire::Probe{}), devsim::SimClock::now());
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(out[0].delayMs, 40);
     EXPECT_EQ(out[3].delayMs, 900);
-    const std::string password = devices_[0].spec.password;
+    const std::string password = devices_[0].profile.password;
     EXPECT_EQ(std::search(out[0].bytes.begin(), out[0].bytes.end(), password.begin(), password.end()),
               out[0].bytes.end());
     devices_[0].gone = true;

@@ -28,7 +28,7 @@ TEST(FleetXml, ReadsEveryPartOfADevice) {
     std::string error;
     ASSERT_TRUE(devsim::ParseFleetXml(kOneDevice, fleet, error)) << error;
     ASSERT_EQ(fleet.devices.size(), 1u);
-    const devsim::DeviceSpec& d = fleet.devices[0];
+    const devsim::DeviceProfile& d = fleet.devices[0];
     EXPECT_STREQ(d.record.sn, "IC2A00000001");
     EXPECT_STREQ(d.record.eth0.ip, "127.0.1.10");
     EXPECT_STREQ(d.record.wifi.ip, "10.0.0.2");

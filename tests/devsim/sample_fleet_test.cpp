@@ -37,7 +37,7 @@ TEST(SampleFleet, HasEveryClassAndMatchesTheCatalogue) {
     ASSERT_FALSE(catalogue.empty());
     std::set<std::string> classes;
     std::set<std::string> unnamed;
-    for (const devsim::DeviceSpec& device : fleet.devices) {
+    for (const devsim::DeviceProfile& device : fleet.devices) {
         const std::string model = device.record.model;
         classes.insert(model.substr(0, 3));
         const std::string sensor = model.rfind("IPC", 0) == 0 ? device.sensorModel : "";
@@ -52,7 +52,7 @@ TEST(SampleFleet, GeneratedFleetsUseOnlyCataloguedKinds) {
     const Catalogue catalogue = LoadCatalogue();
     devsim::GeneratorOptions options;
     options.count = 60;
-    for (const devsim::DeviceSpec& device : devsim::GenerateFleet(options).devices) {
+    for (const devsim::DeviceProfile& device : devsim::GenerateFleet(options).devices) {
         const std::string sensor = std::string(device.record.model).rfind("IPC", 0) == 0 ? device.sensorModel : "";
         EXPECT_TRUE(catalogue.count({std::string(device.record.sn).substr(0, 4), sensor})) << device.record.sn;
     }

@@ -40,7 +40,7 @@ TEST(ConcurrencySim, ThousandLoginsBesideADiscoveryAndAModify) {
     std::vector<std::thread> workers;
     for (int i = 0; i < 1000; ++i) {
         workers.emplace_back([&, i] {
-            const devsim::DeviceSpec& device = running.devices[static_cast<std::size_t>(1 + i % 100)];
+            const devsim::DeviceProfile& device = running.devices[static_cast<std::size_t>(1 + i % 100)];
             const std::int32_t handle = Q9_NET_DVR_Login(device.record.eth0.ip, device.record.privatePort,
                                                          "admin", "tarnwick", nullptr);
             if (handle == -1) return;

@@ -43,14 +43,14 @@ TEST(DiscoverySim, RecordsCarryTheSdkCredentialsAndTheDeviceFields) {
     Q9_NET_DVR_StartDiscoveryIPC();
     const auto records = collector.Take();
     ASSERT_EQ(records.size(), 3u);
-    for (const devsim::DeviceSpec& spec : running.devices) {
-        const DeviceRecord* got = sim::FindBySerial(records, spec.record.sn);
+    for (const devsim::DeviceProfile& profile : running.devices) {
+        const DeviceRecord* got = sim::FindBySerial(records, profile.record.sn);
         ASSERT_NE(got, nullptr);
         // Everything but the credentials is the device's own record.
-        DeviceRecord expected = spec.record;
+        DeviceRecord expected = profile.record;
         std::memcpy(expected.user, "admin", 6);
         std::memcpy(expected.password, "tarnwick", 9);
-        EXPECT_EQ(std::memcmp(got, &expected, sizeof expected), 0) << spec.record.sn;
+        EXPECT_EQ(std::memcmp(got, &expected, sizeof expected), 0) << profile.record.sn;
     }
 }
 

@@ -11,7 +11,7 @@ using namespace std::chrono_literals;
 class LoginSim : public ::testing::Test {
 protected:
     // One camera per behaviour under test; each test changes its own.
-    void StartWith(void (*configure)(devsim::DeviceSpec&)) {
+    void StartWith(void (*configure)(devsim::DeviceProfile&)) {
         fleet_ = sim::SmallFleet(1);
         configure(fleet_.devices[0]);
         server_ = sim::StartFleetAndApply(fleet_);
@@ -40,7 +40,7 @@ protected:
 };
 
 TEST_F(LoginSim, LoginReadsTheTenEntriesAndLogsOut) {
-    StartWith([](devsim::DeviceSpec& d) { d.sensorModel = "IMX291"; });
+    StartWith([](devsim::DeviceProfile& d) { d.sensorModel = "IMX291"; });
     unsigned char info[Q9_LOGIN_INFO_SIZE];
     const std::int32_t handle = Q9_NET_DVR_Login(device_.eth0.ip, device_.privatePort, "admin", "tarnwick", info);
     ASSERT_NE(handle, -1);
@@ -67,7 +67,7 @@ TEST_F(LoginSim, LoginReadsTheTenEntriesAndLogsOut) {
 }
 
 TEST_F(LoginSim, FewerEntriesLeaveTheRestOfTheBlockZero) {
-    StartWith([](devsim::DeviceSpec& d) { d.config = {{"SensorModel", "OS04A10"}, {"Lens", "2.8mm"}}; });
+    StartWith([](devsim::DeviceProfile& d) { d.config = {{"SensorModel", "OS04A10"}, {"Lens", "2.8mm"}}; });
     const std::int32_t handle = Login();
     ASSERT_NE(handle, -1);
     SensorConfigEntry entries[10];
@@ -81,7 +81,7 @@ TEST_F(LoginSim, FewerEntriesLeaveTheRestOfTheBlockZero) {
 }
 
 TEST_F(LoginSim, SensorModelCanBeMissingOrTwice) {
-    StartWith([](devsim::DeviceSpec& d) {
+    StartWith([](devsim::DeviceProfile& d) {
         d.sensorModel = "IMX291";
         d.behaviour.sensorModelEntries = 2;
     });
@@ -97,7 +97,7 @@ TEST_F(LoginSim, SensorModelCanBeMissingOrTwice) {
     Q9_NET_DVR_Logout(handle);
 
     server_.reset();
-    StartWith([](devsim::DeviceSpec& d) { d.behaviour.sensorModelEntries = 0; });
+    StartWith([](devsim::DeviceProfile& d) { d.behaviour.sensorModelEntries = 0; });
     handle = Login();
     ASSERT_NE(handle, -1);
     ASSERT_TRUE(ReadConfig(handle, entries, bytes));
@@ -106,7 +106,7 @@ TEST_F(LoginSim, SensorModelCanBeMissingOrTwice) {
 }
 
 TEST_F(LoginSim, ALoginRefusedTwiceIsThenAccepted) {
-    StartWith([](devsim::DeviceSpec& d) { d.behaviour.refuseLogins = 2; });
+    StartWith([](devsim::DeviceProfile& d) { d.behaviour.refuseLogins = 2; });
     EXPECT_EQ(Login(), -1);
     EXPECT_EQ(Login(), -1);
     const std::int32_t handle = Login();
@@ -115,7 +115,7 @@ TEST_F(LoginSim, ALoginRefusedTwiceIsThenAccepted) {
 }
 
 TEST_F(LoginSim, AWrongPasswordGivesMinusOne) {
-    StartWith([](devsim::DeviceSpec&) {});
+    StartWith([](devsim::DeviceProfile&) {});
     EXPECT_EQ(Login("not-it"), -1);
     EXPECT_EQ(Q9_NET_DVR_Login(device_.eth0.ip, device_.privatePort, "guest", "tarnwick", nullptr), -1);
     // The right one still works afterwards.
@@ -125,19 +125,19 @@ TEST_F(LoginSim, AWrongPasswordGivesMinusOne) {
 }
 
 TEST_F(LoginSim, ADeviceThatRejectsEveryPasswordNeverLogsIn) {
-    StartWith([](devsim::DeviceSpec& d) { d.behaviour.wrongPassword = true; });
+    StartWith([](devsim::DeviceProfile& d) { d.behaviour.wrongPassword = true; });
     EXPECT_EQ(Login(), -1);
 }
 
 TEST_F(LoginSim, RepeatedFailuresLockTheDeviceForAWhile) {
-    StartWith([](devsim::DeviceSpec&) {});
+    StartWith([](devsim::DeviceProfile&) {});
     for (int i = 0; i < 5; ++i) EXPECT_EQ(Login("guess"), -1);
     // Locked out: even the right password is refused now.
     EXPECT_EQ(Login(), -1);
 }
 
 TEST_F(LoginSim, AFailingConfigurationReadReturnsZeroAndKeepsTheSession) {
-    StartWith([](devsim::DeviceSpec& d) { d.behaviour.configFails = true; });
+    StartWith([](devsim::DeviceProfile& d) { d.behaviour.configFails = true; });
     const std::int32_t handle = Login();
     ASSERT_NE(handle, -1);
     SensorConfigEntry entries[10];
@@ -147,7 +147,7 @@ TEST_F(LoginSim, AFailingConfigurationReadReturnsZeroAndKeepsTheSession) {
 }
 
 TEST_F(LoginSim, BadConfigurationArgumentsFailWithoutTouchingTheDevice) {
-    StartWith([](devsim::DeviceSpec&) {});
+    StartWith([](devsim::DeviceProfile&) {});
     const std::int32_t handle = Login();
     ASSERT_NE(handle, -1);
     SensorConfigEntry entries[10];
@@ -163,7 +163,7 @@ TEST_F(LoginSim, BadConfigurationArgumentsFailWithoutTouchingTheDevice) {
 }
 
 TEST_F(LoginSim, ASilentDeviceCostsAtMostTheReadTimeout) {
-    StartWith([](devsim::DeviceSpec& d) { d.behaviour.silent = true; });
+    StartWith([](devsim::DeviceProfile& d) { d.behaviour.silent = true; });
     const auto settings = netsdk::CurrentSettings();
     const auto bound = std::chrono::milliseconds(settings.connectTimeoutMs + settings.ioTimeoutMs);
     auto attempt = std::async(std::launch::async, [&] { return Login(); });
@@ -173,13 +173,13 @@ TEST_F(LoginSim, ASilentDeviceCostsAtMostTheReadTimeout) {
 }
 
 TEST_F(LoginSim, ADeviceGoneMidLoginGivesMinusOneAndStaysGone) {
-    StartWith([](devsim::DeviceSpec& d) { d.behaviour.goneMidLogin = true; });
+    StartWith([](devsim::DeviceProfile& d) { d.behaviour.goneMidLogin = true; });
     EXPECT_EQ(Login(), -1);
     EXPECT_EQ(Login(), -1);  // nothing listens any more
 }
 
 TEST_F(LoginSim, NothingListeningOrABadAddressGivesMinusOne) {
-    StartWith([](devsim::DeviceSpec&) {});
+    StartWith([](devsim::DeviceProfile&) {});
     EXPECT_EQ(Q9_NET_DVR_Login("127.0.0.1", 1, "admin", "tarnwick", nullptr), -1);
     EXPECT_EQ(Q9_NET_DVR_Login("127.0.0.256", device_.privatePort, "admin", "tarnwick", nullptr), -1);
     EXPECT_EQ(Q9_NET_DVR_Login(device_.eth0.ip, 0, "admin", "tarnwick", nullptr), -1);
@@ -191,7 +191,7 @@ TEST_F(LoginSim, NothingListeningOrABadAddressGivesMinusOne) {
 }
 
 TEST_F(LoginSim, LogoutDuringAReadFromAnotherThreadEndsTheRead) {
-    StartWith([](devsim::DeviceSpec&) {});
+    StartWith([](devsim::DeviceProfile&) {});
     const std::int32_t handle = Login();
     ASSERT_NE(handle, -1);
     // Reads and a logout race; every call returns and nothing leaks.

@@ -131,7 +131,7 @@ TEST_F(ModifySim, WithSaveTheFleetFileIsReplacedWithTheNewAddress) {
 
     devsim::Fleet saved;
     ASSERT_TRUE(devsim::LoadFleetFile(path, saved, error)) << error;
-    const devsim::DeviceSpec* device = sim::FindSpec(saved, sn);
+    const devsim::DeviceProfile* device = sim::FindSpec(saved, sn);
     ASSERT_NE(device, nullptr);
     EXPECT_STREQ(device->record.eth0.ip, "127.26.7.7");
     EXPECT_STREQ(device->record.eth0.mask, "255.255.0.0");

@@ -95,7 +95,7 @@ inline const DeviceRecord* FindBySerial(const std::vector<DeviceRecord>& records
     return nullptr;
 }
 
-inline devsim::DeviceSpec* FindSpec(devsim::Fleet& fleet, const std::string& sn) {
+inline devsim::DeviceProfile* FindSpec(devsim::Fleet& fleet, const std::string& sn) {
     for (auto& device : fleet.devices) {
         if (sn == device.record.sn) return &device;
     }

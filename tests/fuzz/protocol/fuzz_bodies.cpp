@@ -31,7 +31,7 @@ std::vector<devsim::DeviceState> TwoDevices() {
     options.count = 2;
     options.password = "tarnwick";
     std::vector<devsim::DeviceState> devices;
-    for (auto& spec : devsim::GenerateFleet(options).devices) devices.emplace_back(spec);
+    for (auto& profile : devsim::GenerateFleet(options).devices) devices.emplace_back(profile);
     return devices;
 }
 
