@@ -47,7 +47,8 @@ public:
 
     // Shows the window and returns the result given to End.
     virtual std::intptr_t RunModal() = 0;
-    // Shows the window modally and returns at once; `ended` runs after End.
+    // Shows the window modally and returns at once; `ended` runs when End
+    // has ended it, and must not delete the window itself.
     virtual void OpenModal(std::function<void(std::intptr_t)> ended) = 0;
     virtual void End(std::intptr_t result) = 0;
 };

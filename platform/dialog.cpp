@@ -20,7 +20,11 @@ Icon LoadIconResource(int id) { return g_backend ? g_backend->LoadIconResource(i
 
 Dialog::Dialog(const DialogTemplate& dialogTemplate) : template_(dialogTemplate) {}
 
-Dialog::~Dialog() { DestroyWindow(); }
+Dialog::~Dialog() {
+    // Windows opened over this one go before it.
+    modalChildren_.clear();
+    DestroyWindow();
+}
 
 bool Dialog::Create(Dialog* owner) {
     if (!messageMapBuilt_) {
@@ -52,10 +56,22 @@ std::intptr_t Dialog::DoModal() {
 }
 
 void Dialog::OpenModal(std::unique_ptr<Dialog> dialog, Dialog* owner) {
-    if (!dialog->Create(owner)) return;
-    Dialog* raw = dialog.release();
-    // The window ends before the object that owns it is deleted.
-    raw->window_->OpenModal([raw](std::intptr_t) { delete raw; });
+    if (owner == nullptr || !dialog->Create(owner)) return;
+    Dialog* raw = dialog.get();
+    owner->modalChildren_.push_back(std::move(dialog));
+    // Released on the owner's UI queue, after the child's window has left the
+    // signal that reported its end.
+    raw->window_->OpenModal([owner, raw](std::intptr_t) {
+        owner->PostToUi([owner, raw] {
+            auto& children = owner->modalChildren_;
+            for (auto it = children.begin(); it != children.end(); ++it) {
+                if (it->get() == raw) {
+                    children.erase(it);
+                    break;
+                }
+            }
+        });
+    });
 }
 
 void Dialog::EndDialog(std::intptr_t result) {

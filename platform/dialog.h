@@ -43,7 +43,8 @@ public:
     // Creates the window, initialises it and runs it until EndDialog.
     std::intptr_t DoModal();
     // Creates and shows the window modally over `owner`, and returns at once.
-    // The dialog object is kept until its window has ended.
+    // The owner keeps the dialog object until its window has ended, or until
+    // the owner itself goes.
     static void OpenModal(std::unique_ptr<Dialog> dialog, Dialog* owner);
     void EndDialog(std::intptr_t result);
     bool HasWindow() const { return window_ != nullptr; }
@@ -91,6 +92,7 @@ private:
     std::vector<MessageMapEntry> messageMap_;
     bool messageMapBuilt_ = false;
     UiQueue queue_;
+    std::vector<std::unique_ptr<Dialog>> modalChildren_;
 };
 
 }  // namespace platform

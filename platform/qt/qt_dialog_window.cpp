@@ -1,6 +1,5 @@
 #include "platform/qt/qt_dialog_window.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -326,11 +325,8 @@ std::intptr_t QtDialogWindow::RunModal() {
 
 void QtDialogWindow::OpenModal(std::function<void(std::intptr_t)> ended) {
     if (!widget_) return;
-    QObject::connect(widget_.data(), &QDialog::finished, widget_.data(), [ended](int result) {
-        // Deleting the dialog deletes this widget: leave the signal first.
-        QMetaObject::invokeMethod(
-            qApp, [ended, result] { ended(result); }, Qt::QueuedConnection);
-    });
+    QObject::connect(widget_.data(), &QDialog::finished, widget_.data(),
+                     [ended](int result) { ended(result); });
     widget_->setWindowModality(Qt::ApplicationModal);
     widget_->show();
 }
