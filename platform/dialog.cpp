@@ -1,5 +1,7 @@
 #include "platform/dialog.h"
 
+#include "platform/text_buffer.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -93,12 +95,7 @@ std::string Dialog::GetDlgItemText(int id) const {
 }
 
 int Dialog::GetDlgItemText(int id, char* buffer, int size) const {
-    if (buffer == nullptr || size <= 0) return 0;
-    const std::string text = GetDlgItemText(id);
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
+    return CopyToBuffer(GetDlgItemText(id), buffer, size);
 }
 
 void Dialog::EnableDlgItem(int id, bool enable) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/qt/qt_text.h"
+#include "platform/text_buffer.h"
 
 namespace platform::qt {
 namespace {
@@ -18,13 +19,6 @@ ColorRef FromQColor(const QColor& c) {
                static_cast<unsigned>(c.blue()));
 }
 
-int CopyOut(const std::string& text, char* buffer, int size) {
-    if (buffer == nullptr || size <= 0) return 0;
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
-}
 
 }  // namespace
 
@@ -191,8 +185,8 @@ int QtListView::InsertColumn(int index, std::string_view heading, int width, int
 int QtListView::ColumnCount() const { return model_->columnCount(); }
 
 int QtListView::GetColumnHeading(int column, char* buffer, int size) const {
-    if (column < 0 || column >= ColumnCount()) return CopyOut(std::string(), buffer, size);
-    return CopyOut(model_->ColumnAt(column).heading, buffer, size);
+    if (column < 0 || column >= ColumnCount()) return CopyToBuffer(std::string(), buffer, size);
+    return CopyToBuffer(model_->ColumnAt(column).heading, buffer, size);
 }
 
 int QtListView::ColumnWidth(int column) const { return view_ ? view_->columnWidth(column) : 0; }
@@ -215,7 +209,7 @@ int QtListView::GetItemCount() const { return model_->rowCount(); }
 
 int QtListView::GetItemText(int item, int subItem, char* buffer, int size) const {
     const std::string* text = model_->Text(item, subItem);
-    return CopyOut(text ? *text : std::string(), buffer, size);
+    return CopyToBuffer(text ? *text : std::string(), buffer, size);
 }
 
 int QtListView::GetNextSelectedItem(int start) const {

@@ -1,21 +1,11 @@
 #include "tests/support/fake_window.h"
 
+#include "platform/text_buffer.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace testing_support {
-namespace {
-
-int CopyOut(const std::string& text, char* buffer, int size) {
-    if (buffer == nullptr || size <= 0) return 0;
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    return static_cast<int>(n);
-}
-
-}  // namespace
-
 int FakeListView::InsertColumn(int index, std::string_view heading, int width, int format) {
     index = std::clamp(index, 0, ColumnCount());
     columns.insert(columns.begin() + index, Column{std::string(heading), width, format});
@@ -23,8 +13,8 @@ int FakeListView::InsertColumn(int index, std::string_view heading, int width, i
 }
 
 int FakeListView::GetColumnHeading(int column, char* buffer, int size) const {
-    if (column < 0 || column >= ColumnCount()) return CopyOut({}, buffer, size);
-    return CopyOut(columns[static_cast<std::size_t>(column)].heading, buffer, size);
+    if (column < 0 || column >= ColumnCount()) return platform::CopyToBuffer({}, buffer, size);
+    return platform::CopyToBuffer(columns[static_cast<std::size_t>(column)].heading, buffer, size);
 }
 
 int FakeListView::ColumnWidth(int column) const {
@@ -55,9 +45,9 @@ bool FakeListView::DeleteAllItems() {
 }
 
 int FakeListView::GetItemText(int item, int subItem, char* buffer, int size) const {
-    if (item < 0 || item >= GetItemCount() || subItem < 0) return CopyOut({}, buffer, size);
+    if (item < 0 || item >= GetItemCount() || subItem < 0) return platform::CopyToBuffer({}, buffer, size);
     const auto& row = rows[static_cast<std::size_t>(item)];
-    return CopyOut(static_cast<std::size_t>(subItem) < row.size() ? row[static_cast<std::size_t>(subItem)]
+    return platform::CopyToBuffer(static_cast<std::size_t>(subItem) < row.size() ? row[static_cast<std::size_t>(subItem)]
                                                                    : std::string(),
                    buffer, size);
 }
