@@ -1,11 +1,11 @@
 #include "tests/support/fake_window.h"
 
+#include <algorithm>
+
 #include "platform/text_buffer.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace testing_support {
+
 int FakeListView::InsertColumn(int index, std::string_view heading, int width, int format) {
     index = std::clamp(index, 0, ColumnCount());
     columns.insert(columns.begin() + index, Column{std::string(heading), width, format});
