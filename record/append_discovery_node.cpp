@@ -5,23 +5,32 @@
 
 #include "record/discovery_log.h"
 #include "record/discovery_node.h"
+#include "record/document_bytes.h"
 
 void AppendDiscoveryNode(const DeviceRecord& record, DiscoveryLog& log) {
+    std::unique_lock lock(log.mutex_);
     try {
-        std::string bytes;
-        std::uint64_t snapshot = 0;
-        {
-            std::lock_guard lock(log.mutex_);
-            if (!log.document_) return;
-            TiXmlElement* root = FindRoot(*log.document_);
-            if (root == nullptr || !AppendNode(*root, record)) return;
-            if (!log.TakeSnapshotLocked(bytes, snapshot)) return;
+        if (!log.document_) return;
+        TiXmlElement* root = FindRoot(*log.document_);
+        if (root == nullptr) return;
+        if (!AppendNode(*root, record)) {
+            // The incomplete node stays, and the next save prints it with the rest.
+            log.nodesTextComplete_ = false;
+            return;
         }
-        // Written outside the document's lock, so neither other appends nor
-        // the UI thread's loads wait for the disk.
-        log.SaveSnapshot(bytes, snapshot);
     } catch (const std::bad_alloc&) {
         // The append stops; what was linked stays, and the next complete
         // append writes it with the rest.
+        log.nodesTextComplete_ = false;
+        return;
     }
+    if (log.nodesTextComplete_) {
+        try {
+            const TiXmlElement* node = FindRoot(*log.document_)->LastChild()->ToElement();
+            log.nodesTextComplete_ = AppendNodeText(*node, log.nodesText_);
+        } catch (const std::bad_alloc&) {
+            log.nodesTextComplete_ = false;  // the save prints the whole document instead
+        }
+    }
+    log.RequestSaveLocked(lock);
 }

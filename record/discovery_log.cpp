@@ -1,6 +1,7 @@
 #include "record/discovery_log.h"
 
 #include <new>
+#include <system_error>
 
 #include <tinyxml.h>
 
@@ -9,7 +10,15 @@
 
 DiscoveryLog::DiscoveryLog() = default;
 
-DiscoveryLog::~DiscoveryLog() { Discard(); }
+DiscoveryLog::~DiscoveryLog() {
+    Discard();
+    {
+        std::lock_guard lock(mutex_);
+        stopWriter_ = true;
+    }
+    saveAsked_.notify_all();
+    if (writer_.joinable()) writer_.join();
+}
 
 bool DiscoveryLog::IsAbsent() const {
     std::lock_guard lock(mutex_);
@@ -17,27 +26,79 @@ bool DiscoveryLog::IsAbsent() const {
 }
 
 void DiscoveryLog::Discard() {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    WaitSavedLocked(lock);
     if (document_) document_->Clear();
     document_.reset();
+    nodesText_.clear();
+    nodesTextComplete_ = true;
 }
 
-bool DiscoveryLog::TakeSnapshotLocked(std::string& bytes, std::uint64_t& number) {
-    if (!document_ || !PrintDocument(*document_, bytes)) return false;
-    number = ++snapshotsTaken_;
-    return true;
+bool DiscoveryLog::SnapshotLocked(std::string& bytes) const {
+    if (!document_) return false;
+    if (nodesTextComplete_) {
+        bytes = TreeDocumentText(nodesText_);
+        return true;
+    }
+    return PrintDocument(*document_, bytes);
 }
 
-void DiscoveryLog::SaveSnapshot(const std::string& bytes, std::uint64_t number) {
-    std::lock_guard lock(fileMutex_);
-    if (number <= snapshotOnDisk_) return;
-    if (ReplaceFileAtomically(kDiscoveryFileName, bytes)) snapshotOnDisk_ = number;
+void DiscoveryLog::RequestSaveLocked(std::unique_lock<std::mutex>& lock) {
+    ++savesAsked_;
+    if (!writer_.joinable()) {
+        try {
+            writer_ = std::thread([this] { WriterLoop(); });
+        } catch (...) {
+            // No thread to be had: this caller saves, as the writer would.
+            SaveNewestLocked(lock);
+            return;
+        }
+    }
+    saveAsked_.notify_one();
+}
+
+void DiscoveryLog::SaveNewestLocked(std::unique_lock<std::mutex>& lock) {
+    const std::uint64_t number = savesAsked_;
+    std::string bytes;
+    bool printed = false;
+    try {
+        printed = SnapshotLocked(bytes);
+    } catch (const std::bad_alloc&) {
+        // Not saved this time; the next append asks again.
+    }
+    lock.unlock();
+    if (printed) ReplaceFileAtomically(kDiscoveryFileName, bytes);
+    lock.lock();
+    if (number > savesTried_) savesTried_ = number;
+    saveTried_.notify_all();
+}
+
+void DiscoveryLog::WaitSavedLocked(std::unique_lock<std::mutex>& lock) {
+    const std::uint64_t target = savesAsked_;
+    saveTried_.wait(lock, [&] { return savesTried_ >= target; });
+}
+
+void DiscoveryLog::WriterLoop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        saveAsked_.wait(lock, [&] { return stopWriter_ || savesAsked_ > savesTried_; });
+        if (savesAsked_ == savesTried_) return;  // asked to stop, nothing left unsaved
+        SaveNewestLocked(lock);
+    }
+}
+
+void WaitDiscoveryLogSaved(DiscoveryLog& log) {
+    std::unique_lock lock(log.mutex_);
+    log.WaitSavedLocked(lock);
 }
 
 void ResetDiscoveryLog(DiscoveryLog& log) {
-    std::lock_guard lock(log.mutex_);
+    std::unique_lock lock(log.mutex_);
+    log.WaitSavedLocked(lock);
     if (log.document_) log.document_->Clear();
     log.document_.reset();
+    log.nodesText_.clear();
+    log.nodesTextComplete_ = true;
     try {
         std::unique_ptr<TiXmlDocument> document(new (std::nothrow) TiXmlDocument);
         if (!document) return;

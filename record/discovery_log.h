@@ -2,10 +2,12 @@
 // saved as "Discovery.Xml" in the current directory after every device.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "sdk/device_record.h"
 
@@ -22,45 +24,71 @@ inline constexpr const char kDiscoveryFileName[] = "Discovery.Xml";
 // appends come from SDK threads, the reset from the control loop and the
 // load's walk from the UI thread. The lock is never held while the window
 // is touched or while the file is written.
+//
+// Saving is done by one writer thread of the log's own, so that an append
+// returns without waiting for the disk. The writer always saves the newest
+// document, whole: appends that come while it writes are saved together by
+// its next write.
 class DiscoveryLog {
 public:
     DiscoveryLog();
+    // Saves what is still unsaved, then ends the writer.
     ~DiscoveryLog();
     DiscoveryLog(const DiscoveryLog&) = delete;
     DiscoveryLog& operator=(const DiscoveryLog&) = delete;
 
     bool IsAbsent() const;
-    // Empties and deletes the document without saving it.
+    // Empties and deletes the document without saving it again; saves that
+    // earlier appends asked for are finished first.
     void Discard();
 
 private:
     friend void ResetDiscoveryLog(DiscoveryLog& log);
     friend void AppendDiscoveryNode(const DeviceRecord& record, DiscoveryLog& log);
+    friend void WaitDiscoveryLogSaved(DiscoveryLog& log);
     friend void LoadNodeIntoModifyRecord(DiscoveryLog& log, platform::Dialog& dialog,
                                          DeviceRecord& modifyRecord);
 
-    // The document's bytes as the file holds them, numbered in the order
-    // taken. Caller holds mutex_.
-    bool TakeSnapshotLocked(std::string& bytes, std::uint64_t& number);
-    // Writes a snapshot to the file unless a later one is there already, so
-    // that overlapping appends never leave an older document on disk.
-    void SaveSnapshot(const std::string& bytes, std::uint64_t number);
+    // The document's bytes as the file save writes them. Caller holds mutex_.
+    bool SnapshotLocked(std::string& bytes) const;
+    // Asks for the document as it stands to be saved. Caller holds `lock`.
+    void RequestSaveLocked(std::unique_lock<std::mutex>& lock);
+    // Writes the newest document, with `lock` released while the disk works.
+    void SaveNewestLocked(std::unique_lock<std::mutex>& lock);
+    // Waits until every save asked for so far has been tried.
+    void WaitSavedLocked(std::unique_lock<std::mutex>& lock);
+    void WriterLoop();
 
-    mutable std::mutex mutex_;  // guards document_ and snapshotsTaken_
+    mutable std::mutex mutex_;
     std::unique_ptr<TiXmlDocument> document_;
-    std::uint64_t snapshotsTaken_ = 0;
+    // The nodes as the document save prints them below the root, kept as
+    // they are appended so that a save need not print the whole document
+    // again. False after an append that stopped half-way: the whole
+    // document is printed then, until the next reset.
+    std::string nodesText_;
+    bool nodesTextComplete_ = true;
 
-    std::mutex fileMutex_;  // orders the writes of the file
-    std::uint64_t snapshotOnDisk_ = 0;
+    std::uint64_t savesAsked_ = 0;  // appends that changed the document
+    std::uint64_t savesTried_ = 0;  // the newest of them the writer has written (or failed to)
+    bool stopWriter_ = false;
+    std::condition_variable saveAsked_;
+    std::condition_variable saveTried_;
+    std::thread writer_;
 };
 
-// Starts a fresh document holding only "TREE". Writes no file.
+// Starts a fresh document holding only "TREE". Writes no file; saves that
+// earlier appends asked for are finished first, so the file keeps the
+// previous run whole.
 void ResetDiscoveryLog(DiscoveryLog& log);
 
-// Appends one "Node" for `record` and saves the whole document, replacing
-// the file atomically; returns once the file holds the new node (or the save
-// has failed, which is not reported).
+// Appends one "Node" for `record` and asks for the whole document to be
+// saved, replacing the file atomically. Returns without waiting for the
+// disk; a failed save is not reported and the next append tries again.
 void AppendDiscoveryNode(const DeviceRecord& record, DiscoveryLog& log);
+
+// Returns once the file holds every node appended before the call, or once
+// saving it has failed.
+void WaitDiscoveryLogSaved(DiscoveryLog& log);
 
 // The device list's item-changed handler (its result for the notification
 // is always 0): finds the node of the first selected row by serial number,

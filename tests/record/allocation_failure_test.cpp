@@ -54,7 +54,7 @@ TEST_F(AllocationFailure, ResetLeavesTheLogAbsent) {
         const bool hit = WithFailingAllocation(n, [&] { ResetDiscoveryLog(log); });
         if (!hit) break;
         EXPECT_TRUE(log.IsAbsent()) << "allocation " << n;
-        AppendDiscoveryNode(SampleCamera(), log);
+        AppendAndSave(SampleCamera());
         EXPECT_TRUE(FilesHere().empty());
     }
     EXPECT_GT(n, 1);
@@ -66,12 +66,13 @@ TEST_F(AllocationFailure, AppendStopsAndTheNextAppendWritesTheIncompleteNode) {
     long n = 1;
     for (; n < 1000; ++n) {
         ResetDiscoveryLog(log);
-        AppendDiscoveryNode(SampleRecorder("NVR", "A", 1), log);
+        AppendAndSave(SampleRecorder("NVR", "A", 1));
         const std::string before = ReadFile(kDiscoveryFileName);
         const bool hit = WithFailingAllocation(n, [&] { AppendDiscoveryNode(SampleRecorder("NVR", "B", 2), log); });
+        WaitDiscoveryLogSaved(log);
         if (!hit) break;
         const std::string afterFailure = ReadFile(kDiscoveryFileName);
-        AppendDiscoveryNode(SampleRecorder("NVR", "C", 3), log);
+        AppendAndSave(SampleRecorder("NVR", "C", 3));
 
         TiXmlDocument saved;
         ASSERT_TRUE(saved.LoadFile(kDiscoveryFileName)) << "allocation " << n;

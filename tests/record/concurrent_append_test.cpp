@@ -30,7 +30,7 @@ using ConcurrentAppend = RecordTest;
 TEST_F(ConcurrentAppend, LosesNoNodeWhileTheUiThreadLoads) {
     ResetDiscoveryLog(log);
     const DeviceRecord selected = SampleCamera();
-    AppendDiscoveryNode(selected, log);
+    AppendAndSave(selected);
     Select(AddRow(selected.sn));
 
     std::atomic<int> finished{0};
@@ -63,6 +63,7 @@ TEST_F(ConcurrentAppend, LosesNoNodeWhileTheUiThreadLoads) {
     EXPECT_TRUE(fileNeverShrinks);
 
     // Every node is in the file once, each thread's in its own order.
+    WaitDiscoveryLogSaved(log);
     const std::vector<std::string> serials = SerialsInFile(ReadFile(kDiscoveryFileName));
     ASSERT_EQ(serials.size(), 1u + kThreads * kPerThread);
     EXPECT_EQ(std::set<std::string>(serials.begin(), serials.end()).size(), serials.size());

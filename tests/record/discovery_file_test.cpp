@@ -25,31 +25,31 @@ using DiscoveryFile = RecordTest;
 
 TEST_F(DiscoveryFile, HoldsTheDocumentByteForByteAfterEveryAppend) {
     ResetDiscoveryLog(log);
-    AppendDiscoveryNode(SampleCamera(), log);
+    AppendAndSave(SampleCamera());
     const std::string one = Expected("one_node.xml");
     ASSERT_FALSE(one.empty());
     EXPECT_EQ(ReadFile(kDiscoveryFileName), one);
 
-    AppendDiscoveryNode(SampleRecorder("NVR7016", "NVR0002", 2), log);
+    AppendAndSave(SampleRecorder("NVR7016", "NVR0002", 2));
     EXPECT_EQ(SerialsInFile(ReadFile(kDiscoveryFileName)), (std::vector<std::string>{"IPC0001&R<D", "NVR0002"}));
-    AppendDiscoveryNode(SampleRecorder("DEC>1", "DEC\"0003", 3), log);
+    AppendAndSave(SampleRecorder("DEC>1", "DEC\"0003", 3));
     EXPECT_EQ(ReadFile(kDiscoveryFileName), Expected("three_nodes.xml"));
     // Nothing but the file is left behind: every temporary file is gone.
     EXPECT_EQ(FilesHere(), std::vector<std::string>{kDiscoveryFileName});
 }
 
 TEST_F(DiscoveryFile, AbsentLogWritesNothing) {
-    AppendDiscoveryNode(SampleCamera(), log);
+    AppendAndSave(SampleCamera());
     ResetDiscoveryLog(log);
     log.Discard();
     EXPECT_TRUE(log.IsAbsent());
-    AppendDiscoveryNode(SampleCamera(), log);
+    AppendAndSave(SampleCamera());
     EXPECT_TRUE(FilesHere().empty());
 }
 
 TEST_F(DiscoveryFile, ResetKeepsThePreviousRunsFileUntilTheNextAppend) {
     ResetDiscoveryLog(log);
-    AppendDiscoveryNode(SampleCamera(), log);
+    AppendAndSave(SampleCamera());
     const std::string firstRun = ReadFile(kDiscoveryFileName);
 
     ResetDiscoveryLog(log);
@@ -60,7 +60,7 @@ TEST_F(DiscoveryFile, ResetKeepsThePreviousRunsFileUntilTheNextAppend) {
     Load();
     EXPECT_EQ(Box(IDC_LOCAL_IP), "");
 
-    AppendDiscoveryNode(SampleRecorder("DVR1", "DVR0009", 9), log);
+    AppendAndSave(SampleRecorder("DVR1", "DVR0009", 9));
     EXPECT_EQ(SerialsInFile(ReadFile(kDiscoveryFileName)), std::vector<std::string>{"DVR0009"});
 }
 
@@ -69,9 +69,9 @@ TEST_F(DiscoveryFile, IsReadableAndWritableByItsOwnerOnly) {
     WriteFile(kDiscoveryFileName, "an older file");
     ::chmod(kDiscoveryFileName, 0666);
     ResetDiscoveryLog(log);
-    AppendDiscoveryNode(SampleCamera(), log);
+    AppendAndSave(SampleCamera());
     EXPECT_EQ(FileMode(kDiscoveryFileName), 0600u);
-    AppendDiscoveryNode(SampleCamera(), log);
+    AppendAndSave(SampleCamera());
     EXPECT_EQ(FileMode(kDiscoveryFileName), 0600u);
     ::umask(previous);
 }
@@ -88,7 +88,7 @@ TEST_F(DiscoveryFile, FullWidthTextsStayInsideTheirFields) {
     SetText(r.password, std::string(16, 'P'));
     SetText(r.model, std::string(32, 'M'));
     ResetDiscoveryLog(log);
-    AppendDiscoveryNode(r, log);
+    AppendAndSave(r);
 
     TiXmlDocument saved;
     ASSERT_TRUE(saved.LoadFile(kDiscoveryFileName));

@@ -166,6 +166,7 @@ TEST_F(LoadNode, RandomRecordsComeBackAsAppended) {
         ASSERT_EQ(Box(IDC_NETMASK), Text(records[static_cast<std::size_t>(i)].eth0.mask));
     }
     // The file holds the same 300 nodes.
+    WaitDiscoveryLogSaved(log);
     EXPECT_EQ(SerialsInFile(ReadFile(kDiscoveryFileName)).size(), 300u);
 }
 

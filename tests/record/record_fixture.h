@@ -30,6 +30,11 @@ protected:
     int AddRow(std::string_view sn) { return List().InsertItem(List().GetItemCount(), sn); }
     void Select(int row) { List().SetItemSelected(row, true); }
     void Load() { LoadNodeIntoModifyRecord(log, dialog, modifyRecord); }
+    // Appends and waits until the file holds the node.
+    void AppendAndSave(const DeviceRecord& record) {
+        AppendDiscoveryNode(record, log);
+        WaitDiscoveryLogSaved(log);
+    }
     std::string Box(int id) { return dialog.window().texts[id]; }
     void SetBoxes(const std::string& text) {
         for (int id : {IDC_LOCAL_IP, IDC_NETMASK, IDC_GATEWAY}) dialog.window().texts[id] = text;

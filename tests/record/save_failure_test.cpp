@@ -52,12 +52,12 @@ protected:
     void Scenario(const std::function<bool()>& breakSaves, const std::function<bool()>& mendSaves,
                   std::string& failures) {
         ResetDiscoveryLog(log);
-        AppendDiscoveryNode(SampleRecorder("NVR", "A", 1), log);
+        AppendAndSave(SampleRecorder("NVR", "A", 1));
         const std::string previous = ReadFile(kDiscoveryFileName);
         CHILD_CHECK(failures, SerialsInFile(previous) == std::vector<std::string>{"A"});
         CHILD_CHECK(failures, breakSaves());
         const std::vector<std::string> filesBefore = FilesHere();
-        AppendDiscoveryNode(SampleRecorder("NVR", "B", 2), log);
+        AppendAndSave(SampleRecorder("NVR", "B", 2));
         CHILD_CHECK(failures, ReadFile(kDiscoveryFileName) == previous);
         CHILD_CHECK(failures, FilesHere() == filesBefore);
         Select(AddRow("B"));
@@ -65,7 +65,7 @@ protected:
         CHILD_CHECK(failures, Box(IDC_LOCAL_IP) == "10.1.1.2");
 
         CHILD_CHECK(failures, mendSaves());
-        AppendDiscoveryNode(SampleRecorder("NVR", "C", 3), log);
+        AppendAndSave(SampleRecorder("NVR", "C", 3));
         CHILD_CHECK(failures, SerialsInFile(ReadFile(kDiscoveryFileName)) == (std::vector<std::string>{"A", "B", "C"}));
         CHILD_CHECK(failures, FileMode(kDiscoveryFileName) == 0600u);
     }
