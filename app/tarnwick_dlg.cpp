@@ -4,11 +4,8 @@
 
 #include "app/about_dlg.h"
 #include "config/interface_texts.h"
-#include "discovery/control_loop.h"
-#include "discovery/discovery_callback.h"
 #include "res/list_columns.h"
 #include "res/resources.h"
-#include "sdk/q9_netsdk.h"
 
 using namespace platform;
 
@@ -25,7 +22,7 @@ constexpr ColorRef kListText = 0x00FF0000;        // pure blue
 CTarnwickDlg::CTarnwickDlg()
     : Dialog(*FindDialogTemplate(IDD_TARNWICK_DIALOG)), appIcon(LoadIconResource(IDI_PROGRAM)) {}
 
-CTarnwickDlg::~CTarnwickDlg() = default;
+CTarnwickDlg::~CTarnwickDlg() { TakeDown(); }
 
 void CTarnwickDlg::DoDataExchange() { deviceList = GetListView(IDC_DEVICE_LIST); }
 
@@ -34,6 +31,16 @@ std::vector<MessageMapEntry> CTarnwickDlg::MessageMap() {
         {WM_SYSCOMMAND, 0, 0,
          [this](std::uintptr_t id, std::intptr_t param) {
              OnSysCommand(static_cast<unsigned>(id), param);
+             return std::intptr_t{0};
+         }},
+        {WM_COMMAND, BN_CLICKED, IDC_DISCOVERY,
+         [this](std::uintptr_t, std::intptr_t) {
+             OnDiscoveryClicked();
+             return std::intptr_t{0};
+         }},
+        {WM_DISCOVERY_DONE, 0, 0,
+         [this](std::uintptr_t, std::intptr_t) {
+             OnDiscoveryDone();
              return std::intptr_t{0};
          }},
         {WM_CLOSE, 0, 0,
@@ -83,16 +90,10 @@ bool CTarnwickDlg::OnInitDialog() {
     if (LoadInterfaceTexts(UiTexts)) ApplyInterfaceTexts(*this, UiTexts);
     else InsertDefaultColumns();
 
-    loopRunning = 1;
-    startRequested = 0;
-    stopRequested = 0;
     DiscoveryLog.Discard();
-    listLock = std::make_unique<std::mutex>();
     std::memset(&modifyRecord, 0, sizeof modifyRecord);
-
-    Q9_NET_DVR_Init();
-    Q9_NET_DVR_SetDiscoveryCallBack(OnDeviceDiscovered, this);
-    controlThread = std::thread(ControlLoopThread, this);
+    // The request flags, the SDK with the discovery callback, the control loop.
+    discovery.Start();
 
     CheckDlgButton(IDC_TYPE_DVR, BST_UNCHECKED);
     CheckDlgButton(IDC_TYPE_IPC, BST_UNCHECKED);
@@ -125,19 +126,26 @@ void CTarnwickDlg::OnSysCommand(unsigned commandId, std::intptr_t param) {
     DefWindowProc(WM_SYSCOMMAND, 0, 0, commandId, param);
 }
 
+void CTarnwickDlg::OnDiscoveryClicked() {
+    if (!ready) return;
+    EnableControls(false);
+    discovery.OnDiscoveryClicked();
+}
+
+void CTarnwickDlg::OnDiscoveryDone() { EnableControls(true); }
+
 void CTarnwickDlg::OnClose() {
     // A close during a run is refused and changes nothing: the control loop
     // keeps serving requests and the run goes on to its end, after which the
     // next close goes through.
-    if (!completionSent.load()) return;
-
-    stopRequested = 1;
-    loopRunning = 0;
-    if (controlThread.joinable()) controlThread.join();
-    if (discoveryThread.joinable()) discoveryThread.join();
-    for (std::thread& worker : workerThreads)
-        if (worker.joinable()) worker.join();
+    if (!discovery.completionSent.load()) return;
+    TakeDown();
     DiscoveryLog.Discard();
-    listLock.reset();
     DefWindowProc(WM_CLOSE, 0, 0, 0, 0);
+}
+
+void CTarnwickDlg::TakeDown() {
+    CTarnwickDlg* self = this;
+    mainDialog.compare_exchange_strong(self, nullptr);
+    discovery.Shutdown();
 }

@@ -1,25 +1,19 @@
-// The main dialog and all the state it shares with the discovery threads.
+// The main dialog: the window, the state its handlers share, and the
+// discovery runs it starts.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "config/model_catalogue.h"
 #include "config/ui_texts.h"
-#include "discovery/device_slot.h"
+#include "discovery/discovery_control.h"
 #include "platform/dialog.h"
 #include "platform/icon.h"
 #include "platform/list_view.h"
 #include "record/discovery_log.h"
 #include "sdk/device_record.h"
-
-// Sent to the dialog when a discovery run has ended.
-inline constexpr unsigned WM_DISCOVERY_DONE = platform::WM_USER + 100;
 
 class CTarnwickDlg : public platform::Dialog {
 public:
@@ -33,7 +27,7 @@ public:
     void InsertDefaultColumns();
 
     // True once start-up ran to its end; false after an early end, when the
-    // lock, the threads and the SDK were never set up.
+    // threads and the SDK were never set up.
     bool IsReady() const { return ready; }
 
     // Members, in the order the rest of the system knows them.
@@ -41,20 +35,11 @@ public:
     platform::ListView* deviceList = nullptr;  // control 1000, bound by DoDataExchange
     ::DiscoveryLog DiscoveryLog;
     DeviceRecord modifyRecord;
-    std::unique_ptr<std::mutex> listLock;
     ::ModelCatalogue ModelCatalogue;
     ::UiTexts UiTexts;
-    std::atomic<std::int32_t> loopRunning{0};
-    std::atomic<std::int32_t> startRequested{0};
-    std::atomic<std::int32_t> stopRequested{0};
-    std::atomic<std::int32_t> rowCount{0};
-    std::atomic<std::int32_t> finalCount{0};
-    std::thread controlThread;
-    std::thread discoveryThread;
-    std::array<std::thread, kMaxDevices> workerThreads;
-    std::array<DeviceSlot, kMaxDevices> deviceSlots;
-    std::atomic<std::int32_t> reportedCount{0};
-    std::atomic<bool> completionSent{true};
+    // The discovery runs: flags, counters, threads and listLock. Declared
+    // last, so that its threads end before what they use goes.
+    DiscoveryControl discovery{*this, DiscoveryLog, ModelCatalogue};
 
 protected:
     bool OnInitDialog() override;
@@ -63,10 +48,16 @@ protected:
 
 private:
     void OnSysCommand(unsigned commandId, std::intptr_t param);
+    void OnDiscoveryClicked();
+    void OnDiscoveryDone();
     void OnClose();
+    // Ends the threads and unregisters the dialog, so that nothing reaches
+    // it once it has gone.
+    void TakeDown();
 
     bool ready = false;
 };
 
-// The one dialog, published at the end of a complete start-up.
+// The one dialog, published at the end of a complete start-up and cleared
+// when it closes.
 extern std::atomic<CTarnwickDlg*> mainDialog;

@@ -9,6 +9,3 @@ struct DeviceSlot {
     DeviceRecord record;
     std::int32_t rowIndex;
 };
-
-// Rows (and slots, and camera workers) one run can hold.
-inline constexpr int kMaxDevices = 250;

@@ -1,6 +1,100 @@
 #include "discovery/discovery_callback.h"
 
-// Registered at start-up so that the SDK has its receiver from the first run
-// on. The dialog does not start runs yet, so no answer reaches this point and
-// none is listed.
-void Q9_CALLCONV OnDeviceDiscovered(const DeviceRecord* /*record*/, void* /*dialog*/) {}
+#include <cstdio>
+#include <cstring>
+
+#include "discovery/ipc_detail_worker.h"
+#include "discovery/record_text.h"
+#include "res/resource_ids.h"
+
+namespace {
+
+struct DeviceClass {
+    const char* name;  // the first three bytes of the record's model
+    int box;           // its type box
+    bool camera;
+};
+
+// The order in which an answer is tested.
+constexpr DeviceClass kClassTests[] = {
+    {"IPC", IDC_TYPE_IPC, true},
+    {"DVR", IDC_TYPE_DVR, false},
+    {"DEC", IDC_TYPE_DEC, false},
+    {"NVR", IDC_TYPE_NVR, false},
+};
+
+std::string CatalogueModelText(const ModelCatalogue& catalogue, const DeviceRecord& record) {
+    if (const std::string* name = FindModelName(catalogue, ModelKeyOf(record, {}))) return *name;
+    return std::string(FieldText(record.model));
+}
+
+void AcceptAnswer(DiscoveryControl& control, const DeviceRecord& record, const DeviceClass& deviceClass) {
+    std::lock_guard accept(control.acceptLock);
+    const std::shared_ptr<DiscoveryRun> run = control.currentRun;
+    if (!run) return;  // no run has started yet
+
+    const std::int32_t n = run->rowCount;
+    DeviceSlot& slot = run->deviceSlots.emplace_back();
+    std::memcpy(&slot.record, &record, sizeof record);
+    slot.rowIndex = n;
+
+    AppendDiscoveryNode(record, control.log);
+    const std::string modelText = deviceClass.camera ? std::string() : CatalogueModelText(control.catalogue, record);
+    AddDeviceRow(control, *run, slot, modelText.c_str());
+    if (deviceClass.camera) {
+        const DeviceSlot* camera = &slot;
+        control.workerThreads.Start([&control, run, camera] { IpcDetailWorker(control, run, camera); });
+    }
+
+    std::lock_guard lock(control.listLock);
+    ++run->rowCount;
+    ++run->reportedCount;
+}
+
+}  // namespace
+
+void Q9_CALLCONV OnDeviceDiscovered(const DeviceRecord* record, void* user) {
+    if (record == nullptr || user == nullptr) return;
+    auto& control = *static_cast<DiscoveryControl*>(user);
+    try {
+        for (const DeviceClass& deviceClass : kClassTests) {
+            if (!control.BoxTicked(deviceClass.box)) continue;
+            if (std::memcmp(record->model, deviceClass.name, 3) != 0) continue;
+            AcceptAnswer(control, *record, deviceClass);
+        }
+    } catch (...) {
+        // Out of memory: the answer is dropped, and nothing reaches the SDK.
+    }
+}
+
+void AddDeviceRow(DiscoveryControl& control, const DiscoveryRun& run, DeviceSlot slot, const char* modelText) {
+    DeviceRowTexts texts = DeviceRowTextsOf(slot.record, modelText);
+    std::lock_guard lock(control.listLock);
+    control.PostRow(run.generation, slot.rowIndex, std::move(texts));
+}
+
+DeviceRowTexts DeviceRowTextsOf(const DeviceRecord& r, const char* modelText) {
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x", unsigned{r.eth0.mac[0]}, unsigned{r.eth0.mac[1]},
+                  unsigned{r.eth0.mac[2]}, unsigned{r.eth0.mac[3]}, unsigned{r.eth0.mac[4]}, unsigned{r.eth0.mac[5]});
+    char version[64];
+    std::snprintf(version, sizeof version, "V%u.%u build %04u-%02u-%02u", VersionMajor(r.softwareVersion),
+                  VersionMinor(r.softwareVersion), BuildYear(r.buildDate), BuildMonth(r.buildDate),
+                  BuildDay(r.buildDate));
+    return {
+        std::string(FieldText(r.sn)),
+        std::string(modelText),
+        mac,
+        std::string(FieldText(r.eth0.ip)),
+        std::string(FieldText(r.eth0.mask)),
+        std::string(FieldText(r.eth0.gw)),
+        std::to_string(unsigned{r.privatePort}),
+        std::to_string(unsigned{r.httpPort}),
+        std::to_string(unsigned{r.rtspPort}),
+        version,
+    };
+}
+
+ModelKey ModelKeyOf(const DeviceRecord& record, std::string sensorType) {
+    return ModelKey{std::string(FieldText(record.sn).substr(0, 4)), std::move(sensorType)};
+}

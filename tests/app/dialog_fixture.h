@@ -43,7 +43,7 @@ protected:
 
     void TearDown() override {
         if (dialog_) {
-            if (dialog_->Window() && dialog_->completionSent.load()) RequestClose();
+            if (dialog_->Window() && dialog_->discovery.completionSent.load()) RequestClose();
             dialog_.reset();
         }
         TempDirTest::TearDown();

@@ -73,14 +73,11 @@ TEST_F(DialogTest, StartsWithTemplateCaptionDefaultColumnsAndColours) {
 TEST_F(DialogTest, StartUpSetsSharedStateAndPublishesTheDialogLast) {
     CTarnwickDlg& dlg = Open();
     EXPECT_EQ(mainDialog.load(), &dlg);
-    EXPECT_NE(dlg.listLock, nullptr);
-    EXPECT_TRUE(dlg.controlThread.joinable());
-    EXPECT_FALSE(dlg.discoveryThread.joinable());
-    EXPECT_EQ(dlg.loopRunning.load(), 1);
-    EXPECT_EQ(dlg.startRequested.load(), 0);
-    EXPECT_EQ(dlg.stopRequested.load(), 0);
+    EXPECT_TRUE(dlg.discovery.controlThread.joinable());
+    EXPECT_FALSE(dlg.discovery.discoveryThread.joinable());
+    EXPECT_EQ(dlg.discovery.loopRunning.load(), 1);
     EXPECT_TRUE(dlg.DiscoveryLog.IsAbsent());
-    EXPECT_TRUE(dlg.completionSent.load());
+    EXPECT_TRUE(dlg.discovery.completionSent.load());
     const DeviceRecord zero{};
     EXPECT_EQ(std::memcmp(&dlg.modifyRecord, &zero, sizeof zero), 0);
 }
@@ -196,9 +193,9 @@ TEST_F(DialogTest, CloseBeforeAnyRunStopsTheLoopAndEndsTheDialog) {
     CTarnwickDlg& dlg = Open();
     RequestClose();
     EXPECT_FALSE(Widget()->isVisible());
-    EXPECT_FALSE(dlg.controlThread.joinable());
-    EXPECT_EQ(dlg.loopRunning.load(), 0);
-    EXPECT_EQ(dlg.listLock, nullptr);
+    EXPECT_FALSE(dlg.discovery.controlThread.joinable());
+    EXPECT_EQ(dlg.discovery.loopRunning.load(), 0);
+    EXPECT_EQ(mainDialog.load(), nullptr);
     EXPECT_TRUE(dlg.DiscoveryLog.IsAbsent());
     EXPECT_FALSE(std::filesystem::exists("Discovery.Xml"));
 }
@@ -207,30 +204,29 @@ TEST_F(DialogTest, SystemMenuCloseGoesThroughOnClose) {
     CTarnwickDlg& dlg = Open();
     dlg.Dispatch(WM_SYSCOMMAND, 0, 0, SC_CLOSE, 0);
     EXPECT_FALSE(Widget()->isVisible());
-    EXPECT_FALSE(dlg.controlThread.joinable());
+    EXPECT_FALSE(dlg.discovery.controlThread.joinable());
 }
 
 TEST_F(DialogTest, CloseDuringARunIsRefusedWithoutStoppingTheLoop) {
     CTarnwickDlg& dlg = Open();
-    dlg.completionSent = false;  // a run is in progress
+    dlg.discovery.completionSent = false;  // a run is in progress
     RequestClose();
     EXPECT_TRUE(Widget()->isVisible());
     // The loop still serves requests, so the run can end and Discovery works.
-    EXPECT_EQ(dlg.loopRunning.load(), 1);
-    EXPECT_EQ(dlg.stopRequested.load(), 0);
-    EXPECT_TRUE(dlg.controlThread.joinable());
+    EXPECT_EQ(dlg.discovery.loopRunning.load(), 1);
+    EXPECT_TRUE(dlg.discovery.controlThread.joinable());
     QTest::keyClick(Widget(), Qt::Key_Escape);
     EXPECT_TRUE(Widget()->isVisible());
 
-    dlg.completionSent = true;  // the run has ended
+    dlg.discovery.completionSent = true;  // the run has ended
     RequestClose();
     EXPECT_FALSE(Widget()->isVisible());
-    EXPECT_FALSE(dlg.controlThread.joinable());
+    EXPECT_FALSE(dlg.discovery.controlThread.joinable());
 }
 
 TEST_F(DialogTest, EnterNeverEndsTheDialogAndEscapeClosesThroughOnClose) {
     CTarnwickDlg& dlg = Open();
-    for (int id : {IDC_DEVICE_LIST, IDC_LOCAL_IP, IDC_DISCOVERY}) {
+    for (int id : {IDC_DEVICE_LIST, IDC_LOCAL_IP, IDC_TYPE_NVR}) {
         Control(id)->setFocus();
         QTest::keyClick(Control(id), Qt::Key_Return);
         QTest::keyClick(Control(id), Qt::Key_Enter);
@@ -239,8 +235,8 @@ TEST_F(DialogTest, EnterNeverEndsTheDialogAndEscapeClosesThroughOnClose) {
     QTest::keyClick(Control(IDC_LOCAL_IP), Qt::Key_Escape);
     EXPECT_FALSE(Widget()->isVisible());
     // Escape went through OnClose: the threads are down.
-    EXPECT_FALSE(dlg.controlThread.joinable());
-    EXPECT_EQ(dlg.listLock, nullptr);
+    EXPECT_FALSE(dlg.discovery.controlThread.joinable());
+    EXPECT_EQ(mainDialog.load(), nullptr);
 }
 
 TEST_F(DialogTest, EnableControlsTogglesEverythingButTheListAndLabels) {
@@ -261,7 +257,6 @@ protected:
 };
 
 TEST_F(HalfStartedTest, ShowsTemplateCaptionsWithoutColumnsOrTicks) {
-    CTarnwickDlg* published = mainDialog.load();
     CTarnwickDlg& dlg = Open();
     EXPECT_FALSE(dlg.IsReady());
     EXPECT_EQ(Widget()->windowTitle(), "Tarnwick V3.2.0.3 Built at 20160229");
@@ -269,16 +264,16 @@ TEST_F(HalfStartedTest, ShowsTemplateCaptionsWithoutColumnsOrTicks) {
     EXPECT_EQ(dlg.deviceList->ExtendedStyle(), 0u);
     EXPECT_FALSE(Table(dlg)->showGrid());
     for (int id : {IDC_TYPE_DVR, IDC_TYPE_IPC, IDC_TYPE_DEC, IDC_TYPE_NVR}) EXPECT_FALSE(Ticked(Control(id)));
-    EXPECT_EQ(dlg.listLock, nullptr);
-    EXPECT_FALSE(dlg.controlThread.joinable());
-    EXPECT_EQ(mainDialog.load(), published);
+    EXPECT_FALSE(dlg.discovery.controlThread.joinable());
+    // Never published, and no dialog before it is left published either.
+    EXPECT_EQ(mainDialog.load(), nullptr);
 }
 
 TEST_F(HalfStartedTest, ClosesCleanly) {
-    CTarnwickDlg& dlg = Open();
+    Open();
     RequestClose();
     EXPECT_FALSE(Widget()->isVisible());
-    EXPECT_EQ(dlg.listLock, nullptr);
+    EXPECT_EQ(mainDialog.load(), nullptr);
 }
 
 TEST_F(DialogTest, SavesScreenshotsOfTheDialogAndTheAboutBox) {

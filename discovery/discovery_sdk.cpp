@@ -1,0 +1,6 @@
+#include "discovery/discovery_sdk.h"
+
+DiscoverySdk& LinkedDiscoverySdk() {
+    static DiscoverySdk sdk;
+    return sdk;
+}

@@ -1,0 +1,137 @@
+// The Discovery button in the window, end to end: the dialog off screen,
+// our SDK and the sample fleet on loopback.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTableView>
+#include <functional>
+
+#include "devsim/fleet_server.h"
+#include "devsim/fleet_xml.h"
+#include "netsdk/settings_store.h"
+#include "res/resources.h"
+#include "tests/app/dialog_fixture.h"
+#include "tests/app/screenshot.h"
+#include "tests/record/record_fixture.h"
+
+using namespace platform;
+using testing_support::DialogTest;
+
+namespace {
+
+constexpr std::uint32_t kLoopback = 0x7F000001u;
+
+class DiscoveryWindowTest : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        InstallIconFile();
+        const std::filesystem::path fleets = std::filesystem::path(TARNWICK_SOURCE_DIR) / "devsim" / "fleets";
+        std::filesystem::copy_file(fleets / "Config.xml", "Config.xml");
+        // The sample fleet on its own addresses, each control port free.
+        devsim::Fleet fleet;
+        std::string error;
+        ASSERT_TRUE(devsim::LoadFleetFile((fleets / "sample.xml").string(), fleet, error)) << error;
+        for (devsim::DeviceProfile& device : fleet.devices) device.record.privatePort = 0;
+        devsim::ServerOptions options;
+        options.discoveryAddress = kLoopback;
+        options.discoveryPort = 0;
+        server_ = devsim::FleetServer::Start(fleet, options, error);
+        ASSERT_TRUE(server_) << error;
+    }
+
+    // Opens the dialog and points the SDK, which its start-up loaded from
+    // the test settings, at the fleet.
+    CTarnwickDlg& OpenOnFleet() {
+        CTarnwickDlg& dlg = Open();
+        netsdk::Settings settings = netsdk::CurrentSettings();
+        settings.autoTargets = false;
+        settings.targets = {{kLoopback, server_->discoveryPort()}};
+        settings.discoveryPort = server_->discoveryPort();
+        settings.bindAddress = kLoopback;
+        settings.windowMs = 800;
+        netsdk::ApplySettings(settings);
+        return dlg;
+    }
+
+    // Serves the event loop until `done` holds, at most `ms` milliseconds.
+    static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > ms) return false;
+            QTest::qWait(5);
+        }
+        return true;
+    }
+
+    void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
+    bool Enabled(int id) { return Control(id)->isEnabled(); }
+    std::string Text(int row, int column) {
+        char text[128];
+        dialog_->deviceList->GetItemText(row, column, text, sizeof text);
+        return text;
+    }
+    std::map<std::string, std::string> ModelsBySerial() {
+        std::map<std::string, std::string> models;
+        for (int row = 0; row < dialog_->deviceList->GetItemCount(); ++row) models[Text(row, 0)] = Text(row, 1);
+        return models;
+    }
+
+    std::unique_ptr<devsim::FleetServer> server_;
+};
+
+TEST_F(DiscoveryWindowTest, RecordersFirstThenTheWholeFleetWithCameraNames) {
+    CTarnwickDlg& dlg = OpenOnFleet();
+    QAbstractItemModelTester tester(qt::TableViewOf(dlg.deviceList)->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    // Only "NVR" is ticked at start-up.
+    Click(IDC_DISCOVERY);
+    for (int id : {IDC_TYPE_DVR, IDC_TYPE_IPC, IDC_TYPE_DEC, IDC_TYPE_NVR, IDC_DISCOVERY, IDC_LOCAL_IP, IDC_NETMASK,
+                   IDC_GATEWAY, IDC_MODIFY})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(IDC_DEVICE_LIST));
+    // A close during the run is refused.
+    RequestClose();
+    EXPECT_TRUE(Widget()->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return Enabled(IDC_DISCOVERY); }));
+    EXPECT_EQ(ModelsBySerial(), (std::map<std::string, std::string>{{"NV0800000101", "Tarn Recorder 8"},
+                                                                    {"NV1600000102", "Tarn Recorder 16"},
+                                                                    {"NV9900000999", "NVR-9999"}}));
+
+    for (int id : {IDC_TYPE_DVR, IDC_TYPE_IPC, IDC_TYPE_DEC}) Click(id);
+    Click(IDC_DISCOVERY);
+    ASSERT_TRUE(WaitFor([&] { return Enabled(IDC_DISCOVERY); }));
+    ASSERT_EQ(dlg.deviceList->GetItemCount(), 11);
+    // IC8C00000404 refuses its first login, so its name comes a second later.
+    const std::map<std::string, std::string> expected = {
+        {"NV0800000101", "Tarn Recorder 8"},       {"NV1600000102", "Tarn Recorder 16"},
+        {"DV0400000201", "Tarn DVR 4"},            {"DV0800000202", "Tarn DVR 8"},
+        {"DE1600000301", "Tarn Decoder 16"},       {"IC2A00000401", "Tarn Cam 2MP Bullet"},
+        {"IC2A00000402", "Tarn Cam 2MP Bullet Lite"}, {"IC4B00000403", "Tarn Cam 4MP Dome"},
+        {"IC8C00000404", "Tarn Cam 8MP Turret"},   {"IC4B00000405", "IPC-D440"},
+        {"NV9900000999", "NVR-9999"}};
+    EXPECT_TRUE(WaitFor([&] { return ModelsBySerial() == expected; }));
+    EXPECT_EQ(ModelsBySerial(), expected);
+
+    std::vector<std::string> rows;
+    for (int row = 0; row < 11; ++row) rows.push_back(Text(row, 0));
+    EXPECT_EQ(record_testing::SerialsInFile(ReadFile("Discovery.Xml")), rows);
+
+    const std::filesystem::path dir = TARNWICK_SCREENSHOT_DIR;
+    ASSERT_TRUE(testing_support::SaveWindowPicture(Widget(), dir / "main-dialog-discovery.png"));
+
+    // After the run, the close goes through at once.
+    QElapsedTimer closing;
+    closing.start();
+    RequestClose();
+    EXPECT_FALSE(Widget()->isVisible());
+    RecordProperty("close_ms", static_cast<int>(closing.elapsed()));
+    EXPECT_FALSE(dlg.discovery.controlThread.joinable());
+}
+
+}  // namespace
