@@ -109,6 +109,15 @@ bool ApplyKey(std::string_view key, std::string_view value, Settings& s) {
     return false;
 }
 
+// A '#' after white space starts a comment that runs to the end of the
+// line, so a value may be followed by one; a '#' inside a value stays.
+std::string_view StripComment(std::string_view line) {
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        if (line[i] == '#' && (line[i - 1] == ' ' || line[i - 1] == '\t')) return line.substr(0, i);
+    }
+    return line;
+}
+
 }  // namespace
 
 bool ParseSettings(std::string_view text, Settings& settings, std::string& error) {
@@ -118,7 +127,7 @@ bool ParseSettings(std::string_view text, Settings& settings, std::string& error
     while (pos < text.size()) {
         auto end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
-        const auto line = Trim(text.substr(pos, end - pos));
+        const auto line = Trim(StripComment(text.substr(pos, end - pos)));
         pos = end + 1;
         ++lineNumber;
         if (line.empty() || line.front() == '#') continue;

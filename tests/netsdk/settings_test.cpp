@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "netsdk/settings.h"
 #include "netsdk/settings_store.h"
@@ -19,10 +20,10 @@ TEST(Settings, EveryKeyIsReadWithCommentsAndBlanks) {
                                       "\n"
                                       "targets = 127.0.0.1, 127.0.0.2:40001\n"
                                       "bind_address=127.0.0.1\r\n"
-                                      "window_ms = 750\n"
+                                      "window_ms = 750    # a comment after a value\n"
                                       "probe_repeats = 2\n"
                                       "receive_buffer_bytes = 1048576\n"
-                                      "user = operator\n"
+                                      "user = operator\t# and after a tab\n"
                                       "password = p#ss w\n"
                                       "connect_timeout_ms = 100\n"
                                       "io_timeout_ms = 200\n"
@@ -70,6 +71,27 @@ TEST(Settings, AutoTargetsAreEveryBroadcastAddressAndLoopback) {
     const auto endpoints = netsdk::ResolveTargets(s);
     ASSERT_FALSE(endpoints.empty());
     EXPECT_EQ(endpoints.back().address, 0x7F000001u);
+}
+
+// The example of README.md, as a user copies it: the indented block that
+// starts with "targets = auto".
+TEST(Settings, TheReadmeExampleIsAccepted) {
+    std::ifstream readme(std::string(TARNWICK_SOURCE_DIR) + "/README.md");
+    std::string example;
+    bool inside = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("    targets = auto", 0) == 0) inside = true;
+        if (inside && line.rfind("    ", 0) != 0) break;
+        if (inside) example += line.substr(4) + "\n";
+    }
+    ASSERT_FALSE(example.empty());
+    netsdk::Settings s;
+    std::string error;
+    ASSERT_TRUE(netsdk::ParseSettings(example, s, error)) << error;
+    EXPECT_TRUE(s.autoTargets);
+    EXPECT_EQ(s.windowMs, 3000);
+    EXPECT_EQ(s.user, "admin");
+    EXPECT_NE(s.password, "tarnwick");
 }
 
 class SettingsFile : public testing_support::TempDirTest {
