@@ -26,15 +26,34 @@ void UiQueue::Post(Op op) {
     }
 }
 
-std::size_t UiQueue::Drain() {
+std::size_t UiQueue::Drain(std::chrono::steady_clock::duration budget) {
     std::deque<Op> batch;
     {
         std::lock_guard lock(mutex_);
         batch.swap(pending_);
         drainScheduled_ = false;
     }
-    for (Op& op : batch) op();
-    return batch.size();
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t ran = 0;
+    while (!batch.empty()) {
+        Op op = std::move(batch.front());
+        batch.pop_front();
+        op();
+        ++ran;
+        if (std::chrono::steady_clock::now() - start >= budget) break;
+    }
+    if (!batch.empty()) {
+        std::lock_guard lock(mutex_);
+        if (!wake_) return ran;  // the window has gone: the rest is dropped
+        // Ahead of whatever was posted meanwhile, in their own order.
+        pending_.insert(pending_.begin(), std::make_move_iterator(batch.begin()),
+                        std::make_move_iterator(batch.end()));
+        if (!drainScheduled_) {
+            drainScheduled_ = true;
+            wake_();
+        }
+    }
+    return ran;
 }
 
 std::size_t UiQueue::Pending() const {

@@ -5,6 +5,7 @@
 // when the queue turns non-empty, and one drain runs everything pending.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -23,9 +24,10 @@ public:
     // Any thread. Never blocks on the UI thread.
     void Post(Op op);
 
-    // UI thread: runs the operations pending at the call, oldest first.
-    // Returns how many ran.
-    std::size_t Drain();
+    // UI thread: runs the operations pending at the call, oldest first,
+    // until `budget` has gone by; the rest wait, in order, for the next
+    // drain, which is scheduled at once. Returns how many ran.
+    std::size_t Drain(std::chrono::steady_clock::duration budget = std::chrono::steady_clock::duration::max());
 
     std::size_t Pending() const;
 

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
+#include <chrono>
 
 #include "platform/qt/dialog_units.h"
 #include "platform/qt/qt_text.h"
@@ -30,8 +31,18 @@ QString StripMnemonic(const QString& text) {
     return out;
 }
 
+// The longest a drain of the UI queue runs before the event loop gets a turn.
+constexpr std::chrono::milliseconds kDrainBudget{2};
+
 // Raw (ANSI) caption of a control, kept beside the widget.
 constexpr const char* kRawText = "tarnwickRawText";
+
+// The title handed to the window system. An empty title would be replaced
+// there by the program's name, so an empty one is shown as a blank.
+QString ShownTitle(std::string_view ansi) {
+    const QString title = ToQString(ansi);
+    return title.isEmpty() ? QStringLiteral(" ") : title;
+}
 
 }  // namespace
 
@@ -127,10 +138,13 @@ QtDialogWindow::QtDialogWindow(Dialog& dialog, QWidget* parent)
       widget_(new TemplateDialog(*this, parent)),
       menu_([this](unsigned id) { dialog_.Dispatch(WM_SYSCOMMAND, 0, 0, id, 0); }) {
     Build();
-    // One queued drain per batch; the widget's lifetime bounds the call.
+    // One queued drain per batch; the widget's lifetime bounds the call. A
+    // drain gives the event loop back after a few milliseconds, so that a
+    // flood of rows never keeps the window from painting or answering.
     TemplateDialog* widget = widget_;
     dialog_.Queue().SetWake([this, widget] {
-        QMetaObject::invokeMethod(widget, [this] { dialog_.Queue().Drain(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            widget, [this] { dialog_.Queue().Drain(kDrainBudget); }, Qt::QueuedConnection);
     });
 }
 
@@ -153,7 +167,7 @@ void QtDialogWindow::Build() {
     const DialogUnits units(w->font());
     w->setFixedSize(units.X(t.width), units.Y(t.height));
     title_ = t.caption;
-    w->setWindowTitle(ToQString(title_));
+    w->setWindowTitle(ShownTitle(title_));
 
     for (const ControlTemplate& control : t.controls) {
         QWidget* widget = MakeControl(control);
@@ -251,7 +265,7 @@ QWidget* QtDialogWindow::Control(int id) const {
 
 void QtDialogWindow::SetTitle(std::string_view ansi) {
     title_.assign(ansi);
-    if (widget_) widget_->setWindowTitle(ToQString(ansi));
+    if (widget_) widget_->setWindowTitle(ShownTitle(ansi));
 }
 
 std::string QtDialogWindow::Title() const { return title_; }
