@@ -1,8 +1,12 @@
 #include "platform/qt/qt_list_view.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyle>
 #include <QItemSelectionModel>
 #include <QMetaObject>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 
@@ -75,7 +79,7 @@ int DeviceListModel::AddRow(int index, std::string_view text) {
     index = std::clamp(index, 0, rowCount());
     beginInsertRows(QModelIndex(), index, index);
     std::vector<Cell> row(1);
-    row[0] = Cell{std::string(text), ToQString(text)};
+    row[0] = Cell{std::string(text), ToQString(text), {}, -1};
     rows_.insert(rows_.begin() + index, std::move(row));
     endInsertRows();
     return index;
@@ -85,7 +89,7 @@ bool DeviceListModel::SetText(int rowIndex, int column, std::string_view text) {
     if (rowIndex < 0 || rowIndex >= rowCount() || column < 0) return false;
     auto& row = rows_[static_cast<std::size_t>(rowIndex)];
     if (static_cast<std::size_t>(column) >= row.size()) row.resize(static_cast<std::size_t>(column) + 1);
-    row[static_cast<std::size_t>(column)] = Cell{std::string(text), ToQString(text)};
+    row[static_cast<std::size_t>(column)] = Cell{std::string(text), ToQString(text), {}, -1};
     if (column < columnCount()) emit dataChanged(index(rowIndex, column), index(rowIndex, column));
     return true;
 }
@@ -105,12 +109,64 @@ void DeviceListModel::Clear() {
     endResetModel();
 }
 
+QColor DeviceListModel::TextColor() const { return ToQColor(text_); }
+
+QColor DeviceListModel::TextBackground() const { return ToQColor(textBk_); }
+
+const QStaticText* DeviceListModel::PaintedText(int rowIndex, int column, int width, const QFont& font) const {
+    if (rowIndex < 0 || rowIndex >= rowCount() || column < 0) return nullptr;
+    const auto& row = rows_[static_cast<std::size_t>(rowIndex)];
+    if (static_cast<std::size_t>(column) >= row.size()) return nullptr;
+    const Cell& cell = row[static_cast<std::size_t>(column)];
+    if (cell.shown.isEmpty()) return nullptr;
+    if (cell.paintedWidth != width) {
+        cell.painted.setTextFormat(Qt::PlainText);
+        cell.painted.setPerformanceHint(QStaticText::AggressiveCaching);
+        cell.painted.setText(QFontMetrics(font).elidedText(cell.shown, Qt::ElideRight, width));
+        cell.painted.prepare(QTransform(), font);
+        cell.paintedWidth = width;
+    }
+    return &cell.painted;
+}
+
 void DeviceListModel::SetColors(ColorRef text, ColorRef textBk) {
     text_ = text;
     textBk_ = textBk;
     if (!rows_.empty() && !columns_.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                          {Qt::ForegroundRole, Qt::BackgroundRole});
+}
+
+ListCellDelegate::ListCellDelegate(const DeviceListModel* model, QObject* parent)
+    : QStyledItemDelegate(parent), model_(model) {}
+
+void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (option.state & QStyle::State_Active)  ? QPalette::Normal
+                                                                                : QPalette::Inactive;
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    painter->fillRect(option.rect, selected ? option.palette.brush(group, QPalette::Highlight)
+                                            : QBrush(model_->TextBackground()));
+    const QStyle* style = option.widget ? option.widget->style() : nullptr;
+    const int margin = style ? style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1 : 3;
+    const QRect area = option.rect.adjusted(margin, 0, -margin, 0);
+    if (const QStaticText* text = model_->PaintedText(index.row(), index.column(), area.width(), option.font)) {
+        painter->save();
+        painter->setClipRect(option.rect);
+        painter->setFont(option.font);
+        painter->setPen(selected ? option.palette.color(group, QPalette::HighlightedText) : model_->TextColor());
+        const int y = area.top() + (area.height() - static_cast<int>(text->size().height())) / 2;
+        painter->drawStaticText(area.left(), y, *text);
+        painter->restore();
+    }
+    if ((option.state & QStyle::State_HasFocus) && style) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = option.rect;
+        focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+        focus.backgroundColor = option.palette.color(group, selected ? QPalette::Highlight : QPalette::Window);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, option.widget);
+    }
 }
 
 QtListView::QtListView(QTableView* view, std::uint32_t style, std::function<void()> changed)
@@ -122,6 +178,7 @@ QtListView::QtListView(QTableView* view, std::uint32_t style, std::function<void
     model_->SetColors(text_, textBk_);
 
     view->setModel(model_);
+    view->setItemDelegate(new ListCellDelegate(model_, view));
     view->setShowGrid(false);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->setSelectionMode((style & LVS_SINGLESEL) ? QAbstractItemView::SingleSelection
@@ -139,7 +196,10 @@ QtListView::QtListView(QTableView* view, std::uint32_t style, std::function<void
     view->setProperty("showSelectionAlways", bool(style & LVS_SHOWSELALWAYS));
     ApplyPalette();
 
-    QObject::connect(model_, &QAbstractItemModel::rowsInserted, view, [this] { ScheduleChanged(); });
+    QObject::connect(model_, &QAbstractItemModel::rowsInserted, view, [this] {
+        PacePainting();
+        ScheduleChanged();
+    });
     QObject::connect(model_, &QAbstractItemModel::dataChanged, view, [this] { ScheduleChanged(); });
     QObject::connect(model_, &QAbstractItemModel::modelReset, view, [this] { ScheduleChanged(); });
     QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, view,
@@ -156,6 +216,18 @@ void QtListView::ScheduleChanged() {
             if (changed_) changed_();
         },
         Qt::QueuedConnection);
+}
+
+void QtListView::PacePainting() {
+    if (pacing_ || !view_) return;
+    // Every insertion repaints the whole view; rows that stream in are
+    // painted together a moment later instead, so the window stays quick.
+    pacing_ = true;
+    view_->viewport()->setUpdatesEnabled(false);
+    QTimer::singleShot(kPaintIntervalMs, view_.data(), [this] {
+        pacing_ = false;
+        if (view_) view_->viewport()->setUpdatesEnabled(true);
+    });
 }
 
 void QtListView::ApplyPalette() {

@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 #include <QPointer>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
 #include <string>
@@ -36,11 +38,20 @@ public:
     const std::string* Text(int row, int column) const;
     void Clear();
     void SetColors(ColorRef text, ColorRef textBk);
+    QColor TextColor() const;
+    QColor TextBackground() const;
+    // The text of a cell laid out for painting in `width` pixels, cut with
+    // an ellipsis when it does not fit; null for an empty cell. Kept with
+    // the cell until its text or the width changes, so that a repaint lays
+    // out no text again. The list's font is set once, before any row.
+    const QStaticText* PaintedText(int row, int column, int width, const QFont& font) const;
 
 private:
     struct Cell {
         std::string ansi;
         QString shown;
+        mutable QStaticText painted;
+        mutable int paintedWidth = -1;
     };
     std::vector<Column> columns_;
     std::vector<std::vector<Cell>> rows_;
@@ -48,8 +59,24 @@ private:
     ColorRef textBk_ = 0xFFFFFF;
 };
 
+// Paints a cell the way the styled delegate paints plain text (background
+// or selection, the text cut with an ellipsis, the focus frame) from the
+// model's prepared texts, because laying text out anew for every cell of
+// every repaint costs more than the rest of the window's work.
+class ListCellDelegate : public QStyledItemDelegate {
+public:
+    ListCellDelegate(const DeviceListModel* model, QObject* parent);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    const DeviceListModel* model_;
+};
+
 class QtListView : public ListView {
 public:
+    // While rows stream in, the view is painted at most this often.
+    static constexpr int kPaintIntervalMs = 50;
+
     // `changed` is raised, at most once per turn of the event loop, after the
     // items or their selection changed.
     QtListView(QTableView* view, std::uint32_t style, std::function<void()> changed);
@@ -80,11 +107,14 @@ public:
 private:
     void ApplyPalette();
     void ScheduleChanged();
+    // Holds the view's painting back for a moment after rows are inserted.
+    void PacePainting();
 
     QPointer<QTableView> view_;
     DeviceListModel* model_;
     std::function<void()> changed_;
     bool changePending_ = false;
+    bool pacing_ = false;
     std::uint32_t exStyle_ = 0;
     ColorRef bk_;
     ColorRef text_;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 #include "platform/qt/dialog_units.h"
@@ -111,6 +112,35 @@ TEST_F(DialogTest, TheListModelIsConsistent) {
     EXPECT_STREQ(text, "V1.0 build 2016-02-29");
     list->DeleteAllItems();
     EXPECT_EQ(list->GetItemCount(), 0);
+}
+
+// The list paints its cells from prepared texts; what it shows must be what
+// the toolkit's own delegate shows: colours, selection with and without
+// focus, texts cut with an ellipsis.
+TEST_F(DialogTest, TheListPaintsAsTheStandardDelegateWould) {
+    CTarnwickDlg& dlg = Open();
+    ListView* list = dlg.deviceList;
+    for (int r = 0; r < 4; ++r) {
+        list->InsertItem(r, std::to_string(r));
+        for (int c = 0; c < 10; ++c) list->SetItemText(r, c, "Tarn Cam 2MP Bullet Lite " + std::to_string(r * 10 + c));
+    }
+    list->SetItemText(2, 3, "");
+    QTableView* view = Table(dlg);
+    view->setFocus();
+    view->selectRow(1);
+    const auto grabBoth = [&] {
+        QTest::qWait(150);
+        const QImage ours = view->viewport()->grab().toImage();
+        QAbstractItemDelegate* own = view->itemDelegate();
+        QStyledItemDelegate standard;
+        view->setItemDelegate(&standard);
+        const QImage theirs = view->viewport()->grab().toImage();
+        view->setItemDelegate(own);
+        return ours == theirs;
+    };
+    EXPECT_TRUE(grabBoth()) << "focused";
+    Control(IDC_LOCAL_IP)->setFocus();
+    EXPECT_TRUE(grabBoth()) << "unfocused";
 }
 
 TEST_F(DialogTest, IconsComeFromTheIconFileAtBothSizes) {

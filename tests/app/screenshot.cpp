@@ -4,12 +4,16 @@
 #include <QIcon>
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 
 namespace testing_support {
 
 bool SaveWindowPicture(QWidget* window, const std::filesystem::path& file) {
     std::filesystem::create_directories(file.parent_path());
+    // Paints the window holds back for a moment (a list that rows have just
+    // streamed into) happen first.
+    QTest::qWait(150);
     const QImage client = window->grab().toImage();
     const int bar = 26;
     const int border = 1;
