@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "platform/thread_priority.h"
+
 bool WorkerThreads::Start(std::function<void()> work) {
     {
         std::lock_guard lock(count_->mutex);
@@ -9,6 +11,8 @@ bool WorkerThreads::Start(std::function<void()> work) {
     }
     try {
         std::thread([count = count_, work = std::move(work)] {
+            // Camera details may come later; the window's own thread comes first.
+            platform::LowerCurrentThreadPriority();
             try {
                 work();
             } catch (...) {
