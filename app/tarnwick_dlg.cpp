@@ -4,6 +4,7 @@
 
 #include "app/about_dlg.h"
 #include "config/interface_texts.h"
+#include "modify/modify_action.h"
 #include "res/list_columns.h"
 #include "res/resources.h"
 
@@ -36,6 +37,11 @@ std::vector<MessageMapEntry> CTarnwickDlg::MessageMap() {
         {WM_COMMAND, BN_CLICKED, IDC_DISCOVERY,
          [this](std::uintptr_t, std::intptr_t) {
              OnDiscoveryClicked();
+             return std::intptr_t{0};
+         }},
+        {WM_COMMAND, BN_CLICKED, IDC_MODIFY,
+         [this](std::uintptr_t, std::intptr_t) {
+             if (ready) OnModifyClicked(*this, modifyRecord, UiTexts);
              return std::intptr_t{0};
          }},
         {WM_DISCOVERY_DONE, 0, 0,

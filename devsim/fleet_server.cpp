@@ -231,6 +231,9 @@ private:
             if (size >= wire::kHeaderSize && buffer[5] == static_cast<std::uint8_t>(wire::MsgType::Probe)) {
                 ++counters_.probes;
             }
+            if (size >= wire::kHeaderSize && buffer[5] == static_cast<std::uint8_t>(wire::MsgType::ModifyHello)) {
+                ++counters_.modifyRequests;
+            }
             std::vector<Outgoing> out;
             responder_.Handle({buffer, size}, ntohl(from.sin_addr.s_addr), ntohs(from.sin_port),
                               SimClock::now(), out);

@@ -24,6 +24,7 @@ struct ServerCounters {
     std::atomic<std::uint64_t> probes{0};
     std::atomic<std::uint64_t> answers{0};
     std::atomic<std::uint64_t> loginConnections{0};
+    std::atomic<std::uint64_t> modifyRequests{0};  // modify exchanges begun (hellos received)
     std::atomic<std::uint64_t> modifiesApplied{0};
 };
 

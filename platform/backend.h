@@ -64,6 +64,10 @@ public:
     virtual Icon LoadIconResource(int id) = 0;
     // The scope under which the application's settings would be kept.
     virtual void SetSettingsScope(std::string_view scope) = 0;
+    // Shows a modal message box over `owner` with `text` under `caption`
+    // (ANSI code page) and returns the id of the button that closed it.
+    // MB_OK: one OK button, no icon.
+    virtual int MessageBox(Dialog& owner, std::string_view text, std::string_view caption, unsigned type) = 0;
 };
 
 void SetBackend(Backend* backend);

@@ -112,6 +112,11 @@ int Dialog::IsDlgButtonChecked(int id) const { return window_ ? window_->Check(i
 
 ListView* Dialog::GetListView(int id) { return window_ ? window_->List(id) : nullptr; }
 
+int Dialog::MessageBox(std::string_view text, std::string_view caption, unsigned type) {
+    if (g_backend == nullptr || !window_) return 0;
+    return g_backend->MessageBox(*this, text, caption, type);
+}
+
 SystemMenu* Dialog::GetSystemMenu() { return window_ ? window_->Menu() : nullptr; }
 
 void Dialog::SetIcon(const Icon& icon, bool big) {

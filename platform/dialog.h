@@ -61,6 +61,9 @@ public:
     void CheckDlgButton(int id, int state);
     int IsDlgButtonChecked(int id) const;
     ListView* GetListView(int id);
+    // A modal message box owned by this dialog; the id of the button that
+    // closed it, or 0 when none could be shown.
+    int MessageBox(std::string_view text, std::string_view caption, unsigned type);
     SystemMenu* GetSystemMenu();
     void SetIcon(const Icon& icon, bool big);
 

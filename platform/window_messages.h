@@ -60,6 +60,9 @@ inline constexpr std::uint32_t LVS_EX_GRIDLINES = 0x00000001u;
 inline constexpr std::uint32_t LVS_EX_FULLROWSELECT = 0x00000020u;
 inline constexpr int LVCFMT_LEFT = 0;
 
+// Message box types.
+inline constexpr unsigned MB_OK = 0x0000u;
+
 // Check-box states.
 inline constexpr int BST_UNCHECKED = 0;
 inline constexpr int BST_CHECKED = 1;

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QImageReader>
+#include <QMessageBox>
 #include <QPixmap>
 
 #include "platform/dialog.h"
 #include "platform/qt/qt_dialog_window.h"
 #include "platform/qt/qt_list_view.h"
+#include "platform/qt/qt_text.h"
 #include "res/resources.h"
 
 namespace platform::qt {
@@ -67,6 +69,15 @@ Icon QtBackend::LoadIconResource(int id) {
 void QtBackend::SetSettingsScope(std::string_view scope) {
     QCoreApplication::setOrganizationName(
         QString::fromLatin1(scope.data(), static_cast<qsizetype>(scope.size())));
+}
+
+int QtBackend::MessageBox(Dialog& owner, std::string_view text, std::string_view caption, unsigned /*type*/) {
+    // MB_OK, the only type the program uses: one OK button, no icon.
+    QMessageBox box(QMessageBox::NoIcon, ShownTitle(caption), ToQString(text), QMessageBox::Ok, WidgetOf(owner));
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return IDOK;
 }
 
 int RunApplication(int& argc, char** argv, WinApp& app) {

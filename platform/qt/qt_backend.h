@@ -20,6 +20,7 @@ public:
     Icon LoadIconFile(const char* path, int width, int height) override;
     Icon LoadIconResource(int id) override;
     void SetSettingsScope(std::string_view scope) override;
+    int MessageBox(Dialog& owner, std::string_view text, std::string_view caption, unsigned type) override;
 };
 
 // Starts Qt, installs the backend and runs the application object. Returns

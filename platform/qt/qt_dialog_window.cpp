@@ -37,12 +37,6 @@ constexpr std::chrono::milliseconds kDrainBudget{2};
 // Raw (ANSI) caption of a control, kept beside the widget.
 constexpr const char* kRawText = "tarnwickRawText";
 
-// The title handed to the window system. An empty title would be replaced
-// there by the program's name, so an empty one is shown as a blank.
-QString ShownTitle(std::string_view ansi) {
-    const QString title = ToQString(ansi);
-    return title.isEmpty() ? QStringLiteral(" ") : title;
-}
 
 }  // namespace
 

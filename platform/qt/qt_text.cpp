@@ -18,4 +18,9 @@ std::string FromQString(const QString& text) {
     return WideToAnsi(text.toStdU16String());
 }
 
+QString ShownTitle(std::string_view ansi) {
+    const QString title = ToQString(ansi);
+    return title.isEmpty() ? QStringLiteral(" ") : title;
+}
+
 }  // namespace platform::qt

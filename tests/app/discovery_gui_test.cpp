@@ -3,88 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
-#include <QCheckBox>
-#include <QElapsedTimer>
-#include <QPushButton>
-#include <QTableView>
-#include <functional>
 
-#include "devsim/fleet_server.h"
-#include "devsim/fleet_xml.h"
-#include "netsdk/settings_store.h"
-#include "res/resources.h"
-#include "tests/app/dialog_fixture.h"
+#include "tests/app/fleet_dialog_fixture.h"
 #include "tests/app/screenshot.h"
 #include "tests/record/record_fixture.h"
 
 using namespace platform;
-using testing_support::DialogTest;
 
 namespace {
 
-constexpr std::uint32_t kLoopback = 0x7F000001u;
-
-class DiscoveryWindowTest : public DialogTest {
-protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        InstallIconFile();
-        const std::filesystem::path fleets = std::filesystem::path(TARNWICK_SOURCE_DIR) / "devsim" / "fleets";
-        std::filesystem::copy_file(fleets / "Config.xml", "Config.xml");
-        // The sample fleet on its own addresses, each control port free.
-        devsim::Fleet fleet;
-        std::string error;
-        ASSERT_TRUE(devsim::LoadFleetFile((fleets / "sample.xml").string(), fleet, error)) << error;
-        for (devsim::DeviceProfile& device : fleet.devices) device.record.privatePort = 0;
-        devsim::ServerOptions options;
-        options.discoveryAddress = kLoopback;
-        options.discoveryPort = 0;
-        server_ = devsim::FleetServer::Start(fleet, options, error);
-        ASSERT_TRUE(server_) << error;
-    }
-
-    // Opens the dialog and points the SDK, which its start-up loaded from
-    // the test settings, at the fleet.
-    CTarnwickDlg& OpenOnFleet() {
-        CTarnwickDlg& dlg = Open();
-        netsdk::Settings settings = netsdk::CurrentSettings();
-        settings.autoTargets = false;
-        settings.targets = {{kLoopback, server_->discoveryPort()}};
-        settings.discoveryPort = server_->discoveryPort();
-        settings.bindAddress = kLoopback;
-        settings.windowMs = 800;
-        netsdk::ApplySettings(settings);
-        return dlg;
-    }
-
-    // Serves the event loop until `done` holds, at most `ms` milliseconds.
-    static bool WaitFor(const std::function<bool()>& done, int ms = 20000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > ms) return false;
-            QTest::qWait(5);
-        }
-        return true;
-    }
-
-    void Click(int id) { QTest::mouseClick(Control(id), Qt::LeftButton); }
-    bool Enabled(int id) { return Control(id)->isEnabled(); }
-    std::string Text(int row, int column) {
-        char text[128];
-        dialog_->deviceList->GetItemText(row, column, text, sizeof text);
-        return text;
-    }
-    std::map<std::string, std::string> ModelsBySerial() {
-        std::map<std::string, std::string> models;
-        for (int row = 0; row < dialog_->deviceList->GetItemCount(); ++row) models[Text(row, 0)] = Text(row, 1);
-        return models;
-    }
-
-    std::unique_ptr<devsim::FleetServer> server_;
-};
+class DiscoveryWindowTest : public testing_support::FleetDialogTest {};
 
 TEST_F(DiscoveryWindowTest, RecordersFirstThenTheWholeFleetWithCameraNames) {
+    StartFleet();
     CTarnwickDlg& dlg = OpenOnFleet();
     QAbstractItemModelTester tester(qt::TableViewOf(dlg.deviceList)->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);

@@ -112,6 +112,11 @@ std::unique_ptr<platform::WindowBackend> FakeBackend::CreateDialogWindow(platfor
     return std::make_unique<FakeWindow>(dialog);
 }
 
+int FakeBackend::MessageBox(platform::Dialog&, std::string_view text, std::string_view caption, unsigned type) {
+    messages.push_back({std::string(text), std::string(caption), type});
+    return platform::IDOK;
+}
+
 FakeDialog::FakeDialog(const platform::DialogTemplate& dialogTemplate) : platform::Dialog(dialogTemplate) {
     Create();
 }

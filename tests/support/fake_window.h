@@ -89,6 +89,16 @@ public:
     platform::Icon LoadIconFile(const char*, int, int) override { return {}; }
     platform::Icon LoadIconResource(int) override { return {}; }
     void SetSettingsScope(std::string_view) override {}
+    // Records the box and answers as its OK button would.
+    int MessageBox(platform::Dialog& owner, std::string_view text, std::string_view caption, unsigned type) override;
+
+    struct ShownMessage {
+        std::string text;
+        std::string caption;
+        unsigned type;
+        bool operator==(const ShownMessage&) const = default;
+    };
+    std::vector<ShownMessage> messages;
 };
 
 // A dialog with a live fake window, built from `dialogTemplate` at once.
