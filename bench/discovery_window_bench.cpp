@@ -9,12 +9,8 @@
 // its event loop (and how much of it was the thread's own work rather than
 // waiting for a processor), and CPU time; then the peak RSS. Exits non-zero
 // when a target is missed.
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -37,12 +33,11 @@
 #include <tinyxml.h>
 
 #include "app/tarnwick_dlg.h"
+#include "bench/simulator_child.h"
 #include "devsim/fleet_generator.h"
 #include "devsim/fleet_xml.h"
 #include "platform/qt/qt_backend.h"
 #include "res/resource_ids.h"
-
-extern char** environ;
 
 namespace {
 
@@ -50,46 +45,6 @@ constexpr int kDevices = 1000;
 constexpr int kCameras = 400;
 constexpr int kRuns = 20;
 constexpr int kWindowMs = 3000;
-
-// A simulator child running one fleet file; stopped on destruction.
-class Simulator {
-public:
-    bool Start(const std::string& fleet) {
-        int out[2];
-        if (pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const char* argv[] = {TARNWICK_DEVSIM, "--fleet", fleet.c_str(), "--bind-discovery", "127.0.0.1",
-                              "--port", "0", nullptr};
-        const int spawned =
-            posix_spawn(&pid_, TARNWICK_DEVSIM, &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        char line[256] = {};
-        pollfd entry{out[0], POLLIN, 0};
-        const bool ready = spawned == 0 && poll(&entry, 1, 20000) == 1 && read(out[0], line, sizeof line - 1) > 0;
-        close(out[0]);
-        // The simulator stands in for devices elsewhere on the network, whose
-        // work is not this machine's: it yields the processor to the program.
-        if (pid_ > 0) setpriority(PRIO_PROCESS, static_cast<id_t>(pid_), 19);
-        const char* colon = std::strrchr(line, ':');
-        port_ = colon ? std::atoi(colon + 1) : 0;
-        return ready && port_ > 0;
-    }
-    ~Simulator() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    int port() const { return port_; }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
 
 // 1000 generated devices; every fifth camera becomes a recorder, leaving 400.
 devsim::Fleet BenchFleet() {
@@ -238,8 +193,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarnwick-discovery-bench: %s\n", error.c_str());
         return 1;
     }
-    Simulator sim;
-    if (!sim.Start((dir / "fleet.xml").string())) {
+    SimulatorChild sim;
+    if (!sim.Start((dir / "fleet.xml").string(), 19)) {
         std::fprintf(stderr, "tarnwick-discovery-bench: the simulator did not start\n");
         return 1;
     }

@@ -4,12 +4,8 @@
 //   3. discovery of 1000 devices
 // Prints devices delivered against expected, start to last delivery,
 // per-login p50/p99 and total, and the peak memory of both processes.
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,11 +20,10 @@
 #include <thread>
 #include <vector>
 
+#include "bench/simulator_child.h"
 #include "devsim/fleet_generator.h"
 #include "devsim/fleet_xml.h"
 #include "sdk/q9_netsdk.h"
-
-extern char** environ;
 
 namespace {
 
@@ -38,46 +33,10 @@ long g_simulatorPeakKiB = 0;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// A simulator child running one fleet file; stopped on destruction.
-class Simulator {
+// The simulator child, keeping the larger child's peak memory when it stops.
+class Simulator : public SimulatorChild {
 public:
-    bool Start(const std::string& fleet) {
-        int out[2];
-        if (pipe(out) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const char* argv[] = {TARNWICK_DEVSIM, "--fleet", fleet.c_str(), "--bind-discovery", "127.0.0.1",
-                              "--port", "0", nullptr};
-        const int spawned = posix_spawn(&pid_, TARNWICK_DEVSIM, &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        char line[256] = {};
-        pollfd entry{out[0], POLLIN, 0};
-        const bool ready = spawned == 0 && poll(&entry, 1, 20000) == 1 && read(out[0], line, sizeof line - 1) > 0;
-        close(out[0]);
-        const char* colon = std::strrchr(line, ':');
-        port_ = colon ? std::atoi(colon + 1) : 0;
-        return ready && port_ > 0;
-    }
-    ~Simulator() {
-        if (pid_ > 0) {
-            // The child's own high-water mark: ru_maxrss of children would
-            // also count the parent's pages that the spawn shared before exec.
-            std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-            for (std::string line; std::getline(status, line);) {
-                if (line.rfind("VmHWM:", 0) == 0) g_simulatorPeakKiB = std::max(g_simulatorPeakKiB, std::atol(line.c_str() + 6));
-            }
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    int port() const { return port_; }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
+    ~Simulator() { g_simulatorPeakKiB = std::max(g_simulatorPeakKiB, PeakKiB()); }
 };
 
 struct DiscoveryFigures {
