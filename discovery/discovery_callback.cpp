@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "discovery/ipc_detail_worker.h"
-#include "discovery/record_text.h"
+#include "sdk/field_text.h"
 #include "res/resource_ids.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "discovery/discovery_callback.h"
 #include "discovery/discovery_control.h"
-#include "discovery/record_text.h"
+#include "sdk/field_text.h"
 
 namespace {
 

@@ -8,15 +8,7 @@
 #include "record/discovery_log.h"
 #include "record/discovery_node.h"
 #include "res/resource_ids.h"
-
-namespace {
-
-template <std::size_t N>
-std::string_view FieldText(const char (&field)[N]) {
-    return std::string_view(field, strnlen(field, N));
-}
-
-}  // namespace
+#include "sdk/field_text.h"
 
 void LoadNodeIntoModifyRecord(DiscoveryLog& log, platform::Dialog& dialog, DeviceRecord& modifyRecord) {
     platform::ListView* list = dialog.GetListView(IDC_DEVICE_LIST);

@@ -1,4 +1,4 @@
-// Texts of fixed-width record fields.
+// Texts of the fixed-width fields of the device records.
 #pragma once
 
 #include <cstring>
