@@ -15,14 +15,6 @@ void CopyText(char (&field)[N], const std::string& text) {
 
 }  // namespace
 
-wire::DeviceId DeviceState::Id() const {
-    wire::DeviceId id;
-    std::memcpy(id.sn, profile.record.sn, sizeof id.sn);
-    id.sn[sizeof id.sn - 1] = '\0';
-    std::memcpy(id.mac, profile.record.eth0.mac, sizeof id.mac);
-    return id;
-}
-
 wire::ConfigResult ConfigAnswer(const DeviceProfile& device, std::uint32_t command, std::int32_t channel) {
     wire::ConfigResult result;
     if (device.behaviour.configFails) {
@@ -51,33 +43,32 @@ void ControlSession::OnBytes(std::span<const std::uint8_t> bytes, SimClock::time
         std::span<const std::uint8_t> body;
         const auto result = assembler_.Next(header, body);
         if (result == wire::FrameAssembler::Result::NeedMore) return;
-        if (result == wire::FrameAssembler::Result::Bad) {
-            stage_ = Stage::Closed;
-            out.close = true;
-            return;
-        }
+        if (result == wire::FrameAssembler::Result::Bad) return Close(out);
         OnFrame(header, body, now, out);
         if (stage_ == Stage::Closed || stage_ == Stage::Silent) return;
     }
+}
+
+ControlSession::~ControlSession() {
+    // A connection closed after the device's confirmation has had its guess.
+    if (open_) device_.limiter.End(peer_, SimClock::now(), false);
+    wire::crypto::Cleanse(keys_);
 }
 
 void ControlSession::OnFrame(const wire::Header& header, std::span<const std::uint8_t> body,
                              SimClock::time_point now, Output& out) {
     using wire::MsgType;
     if (stage_ == Stage::AwaitStart && header.type == MsgType::LoginStart) return OnStart(body, out);
-    if (stage_ == Stage::AwaitProof && header.type == MsgType::LoginProof) return OnProof(body, now, out);
+    if (stage_ == Stage::AwaitShare && header.type == MsgType::LoginShare) return OnShare(body, now, out);
+    if (stage_ == Stage::AwaitFinish && header.type == MsgType::LoginFinish) return OnFinish(body, now, out);
     if (stage_ == Stage::LoggedIn && header.type == MsgType::ConfigRequest) return OnConfig(body, out);
     // A logout, or anything out of turn, ends the connection.
-    stage_ = Stage::Closed;
-    out.close = true;
+    Close(out);
 }
 
 void ControlSession::OnStart(std::span<const std::uint8_t> body, Output& out) {
-    if (!wire::Decode(body, start_)) {
-        stage_ = Stage::Closed;
-        out.close = true;
-        return;
-    }
+    wire::LoginStart start;
+    if (!wire::Decode(body, start)) return Close(out);
     if (device_.profile.behaviour.silent) {
         stage_ = Stage::Silent;
         return;
@@ -85,64 +76,79 @@ void ControlSession::OnStart(std::span<const std::uint8_t> body, Output& out) {
     if (device_.profile.behaviour.goneMidLogin) {
         device_.gone = true;
         out.deviceGone = true;
-        stage_ = Stage::Closed;
-        out.close = true;
-        return;
+        return Close(out);
     }
-    wire::LoginChallenge challenge;
-    if (!wire::crypto::RandomBytes(challenge.nonce)) {
-        stage_ = Stage::Closed;
-        out.close = true;
-        return;
-    }
-    nonce_ = challenge.nonce;
-    out.frames.push_back(wire::Encode(challenge));
-    stage_ = Stage::AwaitProof;
+    wire::LoginParams params;
+    params.params = params_ = device_.ParamsFor(FieldText(start.user), knownUser_);
+    out.frames.push_back(wire::Encode(params));
+    stage_ = Stage::AwaitShare;
 }
 
-void ControlSession::OnProof(std::span<const std::uint8_t> body, SimClock::time_point now, Output& out) {
-    wire::LoginProof proof;
-    if (!wire::Decode(body, proof)) {
-        stage_ = Stage::Closed;
-        out.close = true;
-        return;
-    }
-    const DeviceProfile& profile = device_.profile;
+void ControlSession::OnShare(std::span<const std::uint8_t> body, SimClock::time_point now, Output& out) {
+    wire::LoginShare share;
+    if (!wire::Decode(body, share)) return Close(out);
     ++device_.loginAttempts;
-    if (device_.loginAttempts <= profile.behaviour.refuseLogins) return Finish(out, wire::Status::Refused);
-    if (!device_.limiter.Allowed(now)) return Finish(out, wire::Status::RateLimited);
-    const std::string_view user = wire::FieldText(start_.user);
-    const wire::Proof expected = wire::MakeLoginProof(profile.password, nonce_, start_.clientNonce, user);
-    if (profile.behaviour.wrongPassword || user != profile.user || !wire::ProofMatches(expected, proof.proof)) {
-        device_.limiter.RecordFailure(now);
-        return Finish(out, wire::Status::AuthFailed);
+    if (device_.loginAttempts <= device_.profile.behaviour.refuseLogins) return Refuse(out, wire::Status::Refused);
+    if (!device_.limiter.Begin(peer_, now)) return Refuse(out, wire::Status::RateLimited);
+    open_ = true;
+    wire::LoginConfirm confirm;
+    confirm.status = wire::Status::Ok;
+    if (knownUser_) {
+        const wire::Bytes context = wire::LoginContext(params_);
+        if (!wire::spake2::Respond(device_.profile.verifier->verifier, {context, device_.profile.user, ""},
+                                   share.shareP, shareV_, keys_)) {
+            return Close(out);  // not a point of the curve, or a degenerate one
+        }
+        confirm.confirmV = wire::spake2::ConfirmV(keys_, share.shareP);
+    } else if (!wire::spake2::RandomShare(shareV_) || !wire::crypto::RandomBytes(keys_.confirmP) ||
+               !wire::crypto::RandomBytes(keys_.shared) || !wire::crypto::RandomBytes(confirm.confirmV)) {
+        return Close(out);
     }
-    device_.limiter.RecordSuccess();
+    confirm.shareV = shareV_;
+    out.frames.push_back(wire::Encode(confirm));
+    stage_ = Stage::AwaitFinish;
+}
+
+void ControlSession::OnFinish(std::span<const std::uint8_t> body, SimClock::time_point now, Output& out) {
+    wire::LoginFinish finish;
+    if (!wire::Decode(body, finish)) return Close(out);
+    const DeviceProfile& profile = device_.profile;
     wire::LoginResult result;
-    result.status = wire::Status::Ok;
-    result.proof = wire::MakeLoginAcceptProof(profile.password, nonce_, start_.clientNonce);
-    std::memcpy(result.sn, profile.record.sn, sizeof result.sn);
-    result.sn[sizeof result.sn - 1] = '\0';
-    std::memcpy(result.model, profile.record.model, sizeof result.model);
-    result.model[sizeof result.model - 1] = '\0';
+    const bool proven = knownUser_ && !profile.behaviour.wrongPassword &&
+                        wire::ProofMatches(wire::spake2::ConfirmP(keys_, shareV_), finish.confirmP);
+    device_.limiter.End(peer_, now, proven);
+    open_ = false;
+    if (proven) {
+        result.status = wire::Status::Ok;
+        std::memcpy(result.sn, profile.record.sn, sizeof result.sn);
+        result.sn[sizeof result.sn - 1] = '\0';
+        std::memcpy(result.model, profile.record.model, sizeof result.model);
+        result.model[sizeof result.model - 1] = '\0';
+    } else {
+        result.status = wire::Status::AuthFailed;
+    }
+    result.mac = wire::MacOf(keys_.shared, wire::LoginResultMacBytes(result));
     out.frames.push_back(wire::Encode(result));
+    if (!proven) return Close(out);
     stage_ = Stage::LoggedIn;
 }
 
 void ControlSession::OnConfig(std::span<const std::uint8_t> body, Output& out) {
     wire::ConfigRequest request;
-    if (!wire::Decode(body, request)) {
-        stage_ = Stage::Closed;
-        out.close = true;
-        return;
-    }
+    if (!wire::Decode(body, request)) return Close(out);
     out.frames.push_back(wire::Encode(ConfigAnswer(device_.profile, request.command, request.channel)));
 }
 
-void ControlSession::Finish(Output& out, wire::Status status) {
-    wire::LoginResult result;
-    result.status = status;
-    out.frames.push_back(wire::Encode(result));
+// A refusal before the exchange proves nothing either way; it carries no
+// share and ends the connection.
+void ControlSession::Refuse(Output& out, wire::Status status) {
+    wire::LoginConfirm confirm;
+    confirm.status = status;
+    out.frames.push_back(wire::Encode(confirm));
+    Close(out);
+}
+
+void ControlSession::Close(Output& out) {
     stage_ = Stage::Closed;
     out.close = true;
 }

@@ -1,4 +1,4 @@
-// The device side of one control connection: login by challenge-response,
+// The device side of one control connection: login by key exchange,
 // configuration reads, logout. Pure logic: bytes in, frames out, so that it
 // can be driven by the event loop and by tests and fuzzers alike.
 #pragma once
@@ -13,7 +13,12 @@ namespace devsim {
 
 class ControlSession {
 public:
-    explicit ControlSession(DeviceState& device) : device_(device) {}
+    // `peer`: the client's IPv4 address (host order), for the per-source
+    // back-off of failed logins.
+    ControlSession(DeviceState& device, std::uint32_t peer) : device_(device), peer_(peer) {}
+    ~ControlSession();
+    ControlSession(const ControlSession&) = delete;
+    ControlSession& operator=(const ControlSession&) = delete;
 
     struct Output {
         std::vector<wire::Bytes> frames;
@@ -24,20 +29,26 @@ public:
     void OnBytes(std::span<const std::uint8_t> bytes, SimClock::time_point now, Output& out);
 
 private:
-    enum class Stage { AwaitStart, AwaitProof, LoggedIn, Silent, Closed };
+    enum class Stage { AwaitStart, AwaitShare, AwaitFinish, LoggedIn, Silent, Closed };
 
     void OnFrame(const wire::Header& header, std::span<const std::uint8_t> body,
                  SimClock::time_point now, Output& out);
     void OnStart(std::span<const std::uint8_t> body, Output& out);
-    void OnProof(std::span<const std::uint8_t> body, SimClock::time_point now, Output& out);
+    void OnShare(std::span<const std::uint8_t> body, SimClock::time_point now, Output& out);
+    void OnFinish(std::span<const std::uint8_t> body, SimClock::time_point now, Output& out);
     void OnConfig(std::span<const std::uint8_t> body, Output& out);
-    void Finish(Output& out, wire::Status status);
+    void Refuse(Output& out, wire::Status status);
+    void Close(Output& out);
 
     DeviceState& device_;
+    std::uint32_t peer_;
     wire::FrameAssembler assembler_;
     Stage stage_ = Stage::AwaitStart;
-    wire::LoginStart start_;
-    wire::Nonce nonce_{};
+    bool knownUser_ = false;
+    bool open_ = false;  // an exchange counted by the limiter, not yet ended
+    wire::spake2::PbkdfParams params_;
+    wire::spake2::Share shareV_{};
+    wire::spake2::Keys keys_;
 };
 
 // The configuration block answer for a command, as a device gives it.

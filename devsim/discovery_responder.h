@@ -38,9 +38,13 @@ private:
                  std::vector<Outgoing>& out);
     void OnHello(std::span<const std::uint8_t> body, std::uint32_t address, std::uint16_t port,
                  SimClock::time_point now, std::vector<Outgoing>& out);
+    void OnShare(std::span<const std::uint8_t> body, std::uint32_t address, std::uint16_t port,
+                 SimClock::time_point now, std::vector<Outgoing>& out);
     void OnRequest(std::span<const std::uint8_t> body, std::uint32_t address, std::uint16_t port,
                    SimClock::time_point now, std::vector<Outgoing>& out);
-    wire::Status Decide(std::size_t index, const wire::ModifyRequest& request, SimClock::time_point now);
+    wire::Status Decide(std::size_t index, const PendingModify& pending, const wire::ModifyRequest& request,
+                        SimClock::time_point now);
+    static void Abandon(DeviceState& device, const PendingModify& pending, SimClock::time_point now);
     DeviceState* Find(const wire::DeviceId& id, std::size_t& index);
 
     std::vector<DeviceState>& devices_;

@@ -5,7 +5,20 @@
 #include <cstring>
 #include <set>
 
+#include "netsdk/wire/crypto.h"
+
 namespace devsim {
+
+bool MakeStoredVerifier(std::string_view user, std::string_view password, StoredVerifier& out) {
+    StoredVerifier made;
+    wire::spake2::ProverSecret secret;
+    const bool ok = wire::crypto::RandomBytes(made.params.salt) &&
+                    wire::spake2::DeriveProverSecret(password, user, "", made.params, secret) &&
+                    wire::spake2::MakeVerifier(secret, made.verifier);
+    wire::crypto::Cleanse(secret);
+    if (ok) out = made;
+    return ok;
+}
 
 std::vector<ConfigItem> ConfigEntries(const DeviceProfile& device) {
     if (!device.config.empty()) return device.config;
@@ -39,6 +52,7 @@ bool CheckDevice(const DeviceProfile& d, std::string& error) {
     if (!Fits(r.model, sizeof r.model)) return fail("model too long");
     if (!IsAddress(r.eth0.ip)) return fail("eth0 ip is not an address");
     if (d.user.size() > 31 || d.password.size() > 15) return fail("user or password too long");
+    if (d.password.empty() && !d.verifier) return fail("no password and no verifier");
     if (d.sensorModel.size() > 255) return fail("sensor model too long");
     if (d.config.size() > kMaxConfigItems) return fail("more than ten configuration entries");
     for (const ConfigItem& item : d.config) {

@@ -2,10 +2,13 @@
 // credentials, sensor model, configuration entries and behaviours.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "netsdk/wire/spake2plus.h"
 #include "sdk/device_record.h"
 
 namespace devsim {
@@ -32,10 +35,24 @@ struct ConfigItem {
 
 inline constexpr std::size_t kMaxConfigItems = 10;
 
+// What a device keeps of its password: the key-derivation parameters and
+// the verifier (w0 and L), from which the password cannot be recovered
+// except by guessing.
+struct StoredVerifier {
+    wire::spake2::PbkdfParams params;
+    wire::spake2::Verifier verifier;
+};
+
+// Draws a fresh salt and derives the verifier of `user` and `password`.
+bool MakeStoredVerifier(std::string_view user, std::string_view password, StoredVerifier& out);
+
 struct DeviceProfile {
     DeviceRecord record{};  // user and password fields stay empty
     std::string user = "admin";
+    // The password as a fleet file or a test gives it; a running device
+    // turns it into `verifier` and forgets it.
     std::string password;
+    std::optional<StoredVerifier> verifier;
     std::string sensorModel;
     std::vector<ConfigItem> config;  // empty: a block of ten is generated
     Behaviour behaviour;

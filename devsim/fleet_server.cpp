@@ -61,7 +61,8 @@ int Listen(std::uint32_t address, std::uint16_t& port) {
 }
 
 struct Connection {
-    Connection(int f, std::size_t d, DeviceState& device) : fd(f), deviceIndex(d), session(device) {}
+    Connection(int f, std::size_t d, DeviceState& device, std::uint32_t peer)
+        : fd(f), deviceIndex(d), session(device, peer) {}
     int fd;
     std::size_t deviceIndex;
     ControlSession session;
@@ -297,14 +298,17 @@ private:
 
     void Accept(std::size_t index) {
         for (;;) {
-            const int fd = accept4(listeners_[index], nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            sockaddr_in peer{};
+            socklen_t peerLength = sizeof peer;
+            const int fd = accept4(listeners_[index], reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                                   SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0) return;
             if (devices_[index].gone) {
                 close(fd);
                 continue;
             }
             ++counters_.loginConnections;
-            connections_.emplace(fd, std::make_unique<Connection>(fd, index, devices_[index]));
+            connections_.emplace(fd, std::make_unique<Connection>(fd, index, devices_[index], ntohl(peer.sin_addr.s_addr)));
             Watch(fd, EPOLLIN | EPOLLRDHUP, Tag(Kind::Connection, static_cast<std::uint64_t>(fd)));
         }
     }

@@ -5,7 +5,9 @@
 #include <tinyxml.h>
 #include <unistd.h>
 
+#include <array>
 #include <charconv>
+#include <span>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -13,6 +15,23 @@
 
 namespace devsim {
 namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string HexText(std::span<const std::uint8_t> bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (const std::uint8_t b : bytes) {
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0xF];
+    }
+    return text;
+}
 
 class AttributeReader {
 public:
@@ -54,6 +73,20 @@ public:
             out = false;
         } else {
             Fail(std::string(name) + " is not a flag");
+        }
+    }
+
+    // Exactly 2*N hex digits.
+    template <std::size_t N>
+    void Hex(const char* name, std::array<std::uint8_t, N>& out) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return Fail(std::string("missing ") + name);
+        if (std::strlen(value) != 2 * N) return Fail(std::string(name) + " is not " + std::to_string(N) + " bytes of hex");
+        for (std::size_t i = 0; i < N; ++i) {
+            const int high = HexDigit(value[2 * i]);
+            const int low = HexDigit(value[2 * i + 1]);
+            if (high < 0 || low < 0) return Fail(std::string(name) + " is not hex");
+            out[i] = static_cast<std::uint8_t>(high << 4 | low);
         }
     }
 
@@ -147,6 +180,16 @@ bool ReadDevice(const TiXmlElement& element, DeviceProfile& d, std::string& erro
     a.Text("model", r.model);
     a.String("user", d.user);
     a.String("password", d.password);
+    // A stored verifier instead of (or besides) the password: what a saved
+    // fleet holds.
+    if (element.Attribute("w0") != nullptr) {
+        StoredVerifier v;
+        a.Number("iterations", v.params.iterations, wire::spake2::kMinIterations, wire::spake2::kMaxIterations);
+        a.Hex("salt", v.params.salt);
+        a.Hex("w0", v.verifier.w0);
+        a.Hex("L", v.verifier.L);
+        d.verifier = v;
+    }
     a.String("sensorModel", d.sensorModel);
     a.Number("controlPort", r.privatePort, 0, 65535);
     a.Number("httpPort", r.httpPort, 0, 65535);
@@ -220,7 +263,15 @@ TiXmlElement* DeviceElement(const DeviceProfile& d) {
     PutText(*e, "sn", r.sn, sizeof r.sn);
     PutText(*e, "model", r.model, sizeof r.model);
     e->SetAttribute("user", d.user);
-    e->SetAttribute("password", d.password);
+    // Never the password: the verifier, made now if the profile has none yet.
+    StoredVerifier v;
+    if (d.verifier || MakeStoredVerifier(d.user, d.password, v)) {
+        if (d.verifier) v = *d.verifier;
+        e->SetAttribute("iterations", static_cast<int>(v.params.iterations));
+        e->SetAttribute("salt", HexText(v.params.salt));
+        e->SetAttribute("w0", HexText(v.verifier.w0));
+        e->SetAttribute("L", HexText(v.verifier.L));
+    }
     e->SetAttribute("sensorModel", d.sensorModel);
     e->SetAttribute("controlPort", r.privatePort);
     e->SetAttribute("httpPort", r.httpPort);

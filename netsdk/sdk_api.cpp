@@ -6,6 +6,7 @@
 #include "netsdk/discovery.h"
 #include "netsdk/modify.h"
 #include "netsdk/net/socket_io.h"
+#include "netsdk/prover_secrets.h"
 #include "netsdk/sessions.h"
 #include "netsdk/settings_store.h"
 #include "sdk/q9_netsdk.h"
@@ -41,6 +42,8 @@ Q9_BOOL Q9_CALLCONV Q9_NET_DVR_SetDiscoveryCallBack(Q9_DiscoveryCallBack callbac
 
 Q9_BOOL Q9_CALLCONV Q9_NET_DVR_StartDiscoveryIPC(void) {
     return Guarded(0, [] {
+        // Secrets derived for the last run's logins are not kept past it.
+        netsdk::ForgetProverSecrets();
         netsdk::RunDiscovery(netsdk::CurrentSettings(), netsdk::GetRegisteredCallback());
         return 1;
     });

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "netsdk/frame_io.h"
+#include "netsdk/prover_secrets.h"
 #include "netsdk/wire/auth.h"
 
 namespace netsdk {
@@ -45,26 +46,42 @@ bool FitsField(const char* text, std::size_t capacity) {
     return text != nullptr && strnlen(text, capacity) < capacity;
 }
 
-bool Handshake(const net::Socket& socket, const char* user, const char* password,
-               net::Deadline deadline, wire::LoginResult& result) {
+// Login by key exchange. The client says nothing that depends on the
+// password before the device has proved that it holds the verifier: a rogue
+// device gets one share, which tests no guess.
+bool Handshake(const net::Socket& socket, const char* user, const char* password, net::Deadline deadline,
+               wire::LoginResult& result) {
     wire::LoginStart start;
     std::strncpy(start.user, user, sizeof start.user - 1);
-    if (!wire::crypto::RandomBytes(start.clientNonce)) return false;
-    wire::LoginChallenge challenge;
+    wire::LoginParams params;
     if (!SendFrame(socket, wire::Encode(start), deadline) ||
-        !ReadFrame(socket, wire::MsgType::LoginChallenge, challenge, deadline)) {
+        !ReadFrame(socket, wire::MsgType::LoginParams, params, deadline)) {
         return false;
     }
-    wire::LoginProof proof;
-    proof.proof = wire::MakeLoginProof(password, challenge.nonce, start.clientNonce, user);
-    if (!SendFrame(socket, wire::Encode(proof), deadline) ||
-        !ReadFrame(socket, wire::MsgType::LoginResult, result, deadline)) {
+    wire::spake2::ProverSecret secret;
+    wire::spake2::Prover prover;
+    wire::LoginShare share;
+    const bool started = ProverSecretFor(user, password, params.params, secret) && prover.Start(secret, share.shareP);
+    wire::crypto::Cleanse(secret);
+    wire::LoginConfirm confirm;
+    if (!started || !SendFrame(socket, wire::Encode(share), deadline) ||
+        !ReadFrame(socket, wire::MsgType::LoginConfirm, confirm, deadline) || confirm.status != wire::Status::Ok) {
         return false;
     }
-    // A success counts only when the device proves it knows the password too.
-    return result.status == wire::Status::Ok &&
-           wire::ProofMatches(wire::MakeLoginAcceptProof(password, challenge.nonce, start.clientNonce),
-                              result.proof);
+    const wire::Bytes context = wire::LoginContext(params.params);
+    wire::spake2::Keys keys;
+    const bool verified = prover.Finish({context, user, ""}, confirm.shareV, keys) &&
+                          wire::ProofMatches(wire::spake2::ConfirmV(keys, share.shareP), confirm.confirmV);
+    wire::LoginFinish finish;
+    finish.confirmP = wire::spake2::ConfirmP(keys, confirm.shareV);
+    const bool answered = verified && SendFrame(socket, wire::Encode(finish), deadline) &&
+                          ReadFrame(socket, wire::MsgType::LoginResult, result, deadline);
+    // The result counts only under the shared key: nobody else can forge it.
+    const bool ok = answered && wire::ProofMatches(wire::MacOf(keys.shared, wire::LoginResultMacBytes(result)),
+                                                   result.mac) &&
+                    result.status == wire::Status::Ok;
+    wire::crypto::Cleanse(keys);
+    return ok;
 }
 
 }  // namespace

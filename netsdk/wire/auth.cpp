@@ -5,42 +5,35 @@
 namespace wire {
 namespace {
 
-std::span<const std::uint8_t> AsBytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+void PutLabel(ByteWriter& w, std::string_view label) {
+    w.Bytes(reinterpret_cast<const std::uint8_t*>(label.data()), label.size());
 }
 
-void PutLabel(ByteWriter& w, std::string_view label) { w.Bytes(AsBytes(label)); }
+void PutParams(ByteWriter& w, const spake2::PbkdfParams& params) {
+    w.U32(params.iterations);
+    w.Bytes(params.salt);
+}
 
 }  // namespace
 
-Proof MakeLoginProof(std::string_view password, const Nonce& deviceNonce, const Token& clientNonce,
-                     std::string_view user) {
+Bytes LoginContext(const spake2::PbkdfParams& params) {
     ByteWriter w;
-    PutLabel(w, "login");
-    w.Bytes(deviceNonce);
-    w.Bytes(clientNonce);
-    w.U8(static_cast<std::uint8_t>(user.size() > 255 ? 255 : user.size()));
-    w.Bytes(AsBytes(user.substr(0, 255)));
-    return crypto::HmacSha256(AsBytes(password), w.bytes());
+    PutLabel(w, "TNWK/2 login");
+    PutParams(w, params);
+    return w.Take();
 }
 
-Proof MakeLoginAcceptProof(std::string_view password, const Nonce& deviceNonce,
-                           const Token& clientNonce) {
+Bytes ModifyContext(const spake2::PbkdfParams& params, const Token& token, const DeviceId& id) {
     ByteWriter w;
-    PutLabel(w, "login-ok");
-    w.Bytes(deviceNonce);
-    w.Bytes(clientNonce);
-    return crypto::HmacSha256(AsBytes(password), w.bytes());
+    PutLabel(w, "TNWK/2 modify");
+    PutParams(w, params);
+    w.Bytes(token);
+    w.Text(id.sn, sizeof id.sn);
+    w.Bytes(id.mac, sizeof id.mac);
+    return w.Take();
 }
 
-Proof MakeModifyRequestProof(std::string_view password, const ModifyRequest& request) {
-    return crypto::HmacSha256(AsBytes(password), ModifyRequestSignedBytes(request));
-}
-
-Proof MakeModifyResultProof(std::string_view password, const ModifyResult& result,
-                            const Nonce& nonce) {
-    return crypto::HmacSha256(AsBytes(password), ModifyResultSignedBytes(result, nonce));
-}
+Proof MacOf(const spake2::Key& key, const Bytes& bytes) { return crypto::HmacSha256(key, bytes); }
 
 bool ProofMatches(const Proof& expected, const Proof& received) {
     return crypto::EqualConstantTime(expected, received);

@@ -71,4 +71,21 @@ bool ByteReader::Text(char* out, std::size_t capacity) {
     return true;
 }
 
+bool ByteReader::ZeroPadding(std::size_t total) {
+    if (!ok_ || pos_ > total) {
+        ok_ = false;
+        return false;
+    }
+    const std::size_t size = total - pos_;
+    const std::uint8_t* at = nullptr;
+    if (!Take(size, at)) return false;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (at[i] != 0) {
+            ok_ = false;
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace wire

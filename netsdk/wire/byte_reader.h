@@ -24,6 +24,10 @@ public:
     // destination is zero-filled past the text, so it is always terminated.
     bool Text(char* out, std::size_t capacity);
 
+    // Zero bytes up to the body's `total` size: padding that a sender adds so
+    // that a request is never smaller than the answer it draws.
+    bool ZeroPadding(std::size_t total);
+
     bool ok() const { return ok_; }
     std::size_t Remaining() const { return bytes_.size() - pos_; }
     // True when every byte was consumed and no read failed: a message that

@@ -21,6 +21,11 @@ public:
     // capacity - 1 bytes, up to the first NUL.
     void Text(const char* text, std::size_t capacity);
 
+    // Appends zero bytes until the buffer holds `total` bytes.
+    void PadTo(std::size_t total) {
+        if (bytes_.size() < total) bytes_.resize(total, 0);
+    }
+
     // Overwrites four bytes at `offset` (used to patch a length afterwards).
     void PatchU32(std::size_t offset, std::uint32_t value);
 

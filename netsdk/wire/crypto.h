@@ -15,6 +15,13 @@ using MacBytes = std::array<std::uint8_t, kMacSize>;
 bool RandomBytes(std::span<std::uint8_t> out);
 // HMAC-SHA-256 of `data` under `key`.
 MacBytes HmacSha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data);
+// Overwrites secret bytes in a way the compiler may not optimise out.
+void CleanseBytes(void* data, std::size_t size);
+template <typename T>
+void Cleanse(T& secret) {
+    CleanseBytes(&secret, sizeof secret);
+}
+
 // Comparison whose time does not depend on where the inputs differ.
 bool EqualConstantTime(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
 

@@ -32,6 +32,8 @@ MacBytes HmacSha256(std::span<const std::uint8_t> key, std::span<const std::uint
     return mac;
 }
 
+void CleanseBytes(void* data, std::size_t size) { OPENSSL_cleanse(data, size); }
+
 bool EqualConstantTime(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
     if (a.size() != b.size()) return false;
     if (a.empty()) return true;

@@ -8,12 +8,12 @@ namespace wire {
 
 bool IsDatagramType(MsgType type) {
     const auto value = static_cast<std::uint8_t>(type);
-    return value >= 1 && value <= 6;
+    return value >= 1 && value <= 8;
 }
 
 bool IsFrameType(MsgType type) {
     const auto value = static_cast<std::uint8_t>(type);
-    return value >= 16 && value <= 22;
+    return value >= 16 && value <= 24;
 }
 
 bool DecodeHeader(std::span<const std::uint8_t> bytes, Header& out) {

@@ -16,21 +16,25 @@ enum class MsgType : std::uint8_t {
     Probe = 1,
     Answer = 2,
     ModifyHello = 3,
-    ModifyChallenge = 4,
-    ModifyRequest = 5,
-    ModifyResult = 6,
+    ModifyParams = 4,
+    ModifyShare = 5,
+    ModifyConfirm = 6,
+    ModifyRequest = 7,
+    ModifyResult = 8,
     // Frames on a device's control port (TCP).
     LoginStart = 16,
-    LoginChallenge = 17,
-    LoginProof = 18,
-    LoginResult = 19,
-    ConfigRequest = 20,
-    ConfigResult = 21,
-    Logout = 22,
+    LoginParams = 17,
+    LoginShare = 18,
+    LoginConfirm = 19,
+    LoginFinish = 20,
+    LoginResult = 21,
+    ConfigRequest = 22,
+    ConfigResult = 23,
+    Logout = 24,
 };
 
 inline constexpr std::uint8_t kMagic[4] = {'T', 'N', 'W', 'K'};
-inline constexpr std::uint8_t kVersion = 1;
+inline constexpr std::uint8_t kVersion = 2;
 inline constexpr std::size_t kHeaderSize = 12;
 // No valid datagram is larger; anything bigger is dropped unread.
 inline constexpr std::size_t kMaxDatagramSize = 1024;

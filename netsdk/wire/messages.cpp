@@ -1,6 +1,7 @@
 #include "netsdk/wire/messages.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "netsdk/wire/byte_reader.h"
 #include "netsdk/wire/byte_writer.h"
@@ -87,11 +88,20 @@ bool GetStatus(ByteReader& r, Status& status) {
     return true;
 }
 
+void PutParams(ByteWriter& w, const spake2::PbkdfParams& p) {
+    w.U32(p.iterations);
+    PutArray(w, p.salt);
+}
+
+void GetParams(ByteReader& r, spake2::PbkdfParams& p) {
+    r.U32(p.iterations);
+    GetArray(r, p.salt);
+}
+
 void PutModifyRequestFields(ByteWriter& w, const ModifyRequest& m) {
     PutArray(w, m.token);
     PutId(w, m.id);
-    PutArray(w, m.nonce);
-    w.Text(m.user, sizeof m.user);
+    PutArray(w, m.confirmP);
     w.Text(m.ip, sizeof m.ip);
     w.Text(m.mask, sizeof m.mask);
     w.Text(m.gw, sizeof m.gw);
@@ -101,6 +111,35 @@ void PutModifyResultFields(ByteWriter& w, const ModifyResult& m) {
     PutArray(w, m.token);
     PutId(w, m.id);
     w.U8(static_cast<std::uint8_t>(m.status));
+}
+
+void PutLoginResultFields(ByteWriter& w, const LoginResult& m) {
+    w.U8(static_cast<std::uint8_t>(m.status));
+    w.Text(m.sn, sizeof m.sn);
+    w.Text(m.model, sizeof m.model);
+}
+
+// A share and a confirmation travel only with status Ok.
+void PutConfirmFields(ByteWriter& w, Status status, const spake2::Share& share, const Proof& confirm) {
+    w.U8(static_cast<std::uint8_t>(status));
+    if (status != Status::Ok) return;
+    PutArray(w, share);
+    PutArray(w, confirm);
+}
+
+bool GetConfirmFields(ByteReader& r, Status& status, spake2::Share& share, Proof& confirm) {
+    if (!GetStatus(r, status)) return false;
+    if (status != Status::Ok) return true;
+    GetArray(r, share);
+    GetArray(r, confirm);
+    return r.ok();
+}
+
+Bytes Labelled(std::string_view label, ByteWriter& fields) {
+    ByteWriter w;
+    w.Bytes(reinterpret_cast<const std::uint8_t*>(label.data()), label.size());
+    w.Bytes(fields.bytes());
+    return w.Take();
 }
 
 }  // namespace
@@ -129,56 +168,83 @@ Bytes Encode(const ModifyHello& m) {
     PutArray(w, m.token);
     PutId(w, m.id);
     w.Text(m.user, sizeof m.user);
+    w.PadTo(kModifyPaddedBody);
     return Seal(MsgType::ModifyHello, w);
 }
 
-Bytes Encode(const ModifyChallenge& m) {
+Bytes Encode(const ModifyParams& m) {
     ByteWriter w;
     PutArray(w, m.token);
     PutId(w, m.id);
-    PutArray(w, m.nonce);
-    return Seal(MsgType::ModifyChallenge, w);
+    PutParams(w, m.params);
+    return Seal(MsgType::ModifyParams, w);
+}
+
+Bytes Encode(const ModifyShare& m) {
+    ByteWriter w;
+    PutArray(w, m.token);
+    PutId(w, m.id);
+    PutArray(w, m.shareP);
+    w.PadTo(kModifyPaddedBody);
+    return Seal(MsgType::ModifyShare, w);
+}
+
+Bytes Encode(const ModifyConfirm& m) {
+    ByteWriter w;
+    PutArray(w, m.token);
+    PutId(w, m.id);
+    PutConfirmFields(w, m.status, m.shareV, m.confirmV);
+    return Seal(MsgType::ModifyConfirm, w);
 }
 
 Bytes Encode(const ModifyRequest& m) {
     ByteWriter w;
     PutModifyRequestFields(w, m);
-    PutArray(w, m.proof);
+    PutArray(w, m.mac);
     return Seal(MsgType::ModifyRequest, w);
 }
 
 Bytes Encode(const ModifyResult& m) {
     ByteWriter w;
     PutModifyResultFields(w, m);
-    PutArray(w, m.proof);
+    PutArray(w, m.mac);
     return Seal(MsgType::ModifyResult, w);
 }
 
 Bytes Encode(const LoginStart& m) {
     ByteWriter w;
     w.Text(m.user, sizeof m.user);
-    PutArray(w, m.clientNonce);
     return Seal(MsgType::LoginStart, w);
 }
 
-Bytes Encode(const LoginChallenge& m) {
+Bytes Encode(const LoginParams& m) {
     ByteWriter w;
-    PutArray(w, m.nonce);
-    return Seal(MsgType::LoginChallenge, w);
+    PutParams(w, m.params);
+    return Seal(MsgType::LoginParams, w);
 }
 
-Bytes Encode(const LoginProof& m) {
+Bytes Encode(const LoginShare& m) {
     ByteWriter w;
-    PutArray(w, m.proof);
-    return Seal(MsgType::LoginProof, w);
+    PutArray(w, m.shareP);
+    return Seal(MsgType::LoginShare, w);
+}
+
+Bytes Encode(const LoginConfirm& m) {
+    ByteWriter w;
+    PutConfirmFields(w, m.status, m.shareV, m.confirmV);
+    return Seal(MsgType::LoginConfirm, w);
+}
+
+Bytes Encode(const LoginFinish& m) {
+    ByteWriter w;
+    PutArray(w, m.confirmP);
+    return Seal(MsgType::LoginFinish, w);
 }
 
 Bytes Encode(const LoginResult& m) {
     ByteWriter w;
-    w.U8(static_cast<std::uint8_t>(m.status));
-    PutArray(w, m.proof);
-    w.Text(m.sn, sizeof m.sn);
-    w.Text(m.model, sizeof m.model);
+    PutLoginResultFields(w, m);
+    PutArray(w, m.mac);
     return Seal(MsgType::LoginResult, w);
 }
 
@@ -221,27 +287,43 @@ bool Decode(Body body, ModifyHello& out) {
     GetArray(r, out.token);
     GetId(r, out.id);
     r.Text(out.user, sizeof out.user);
+    r.ZeroPadding(kModifyPaddedBody);
     return r.Finished();
 }
 
-bool Decode(Body body, ModifyChallenge& out) {
+bool Decode(Body body, ModifyParams& out) {
     ByteReader r(body);
     GetArray(r, out.token);
     GetId(r, out.id);
-    GetArray(r, out.nonce);
+    GetParams(r, out.params);
     return r.Finished();
+}
+
+bool Decode(Body body, ModifyShare& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    GetId(r, out.id);
+    GetArray(r, out.shareP);
+    r.ZeroPadding(kModifyPaddedBody);
+    return r.Finished();
+}
+
+bool Decode(Body body, ModifyConfirm& out) {
+    ByteReader r(body);
+    GetArray(r, out.token);
+    GetId(r, out.id);
+    return GetConfirmFields(r, out.status, out.shareV, out.confirmV) && r.Finished();
 }
 
 bool Decode(Body body, ModifyRequest& out) {
     ByteReader r(body);
     GetArray(r, out.token);
     GetId(r, out.id);
-    GetArray(r, out.nonce);
-    r.Text(out.user, sizeof out.user);
+    GetArray(r, out.confirmP);
     r.Text(out.ip, sizeof out.ip);
     r.Text(out.mask, sizeof out.mask);
     r.Text(out.gw, sizeof out.gw);
-    GetArray(r, out.proof);
+    GetArray(r, out.mac);
     return r.Finished();
 }
 
@@ -250,35 +332,45 @@ bool Decode(Body body, ModifyResult& out) {
     GetArray(r, out.token);
     GetId(r, out.id);
     if (!GetStatus(r, out.status)) return false;
-    GetArray(r, out.proof);
+    GetArray(r, out.mac);
     return r.Finished();
 }
 
 bool Decode(Body body, LoginStart& out) {
     ByteReader r(body);
     r.Text(out.user, sizeof out.user);
-    GetArray(r, out.clientNonce);
     return r.Finished();
 }
 
-bool Decode(Body body, LoginChallenge& out) {
+bool Decode(Body body, LoginParams& out) {
     ByteReader r(body);
-    GetArray(r, out.nonce);
+    GetParams(r, out.params);
     return r.Finished();
 }
 
-bool Decode(Body body, LoginProof& out) {
+bool Decode(Body body, LoginShare& out) {
     ByteReader r(body);
-    GetArray(r, out.proof);
+    GetArray(r, out.shareP);
+    return r.Finished();
+}
+
+bool Decode(Body body, LoginConfirm& out) {
+    ByteReader r(body);
+    return GetConfirmFields(r, out.status, out.shareV, out.confirmV) && r.Finished();
+}
+
+bool Decode(Body body, LoginFinish& out) {
+    ByteReader r(body);
+    GetArray(r, out.confirmP);
     return r.Finished();
 }
 
 bool Decode(Body body, LoginResult& out) {
     ByteReader r(body);
     if (!GetStatus(r, out.status)) return false;
-    GetArray(r, out.proof);
     r.Text(out.sn, sizeof out.sn);
     r.Text(out.model, sizeof out.model);
+    GetArray(r, out.mac);
     return r.Finished();
 }
 
@@ -304,21 +396,22 @@ bool Decode(Body body, ConfigResult& out) {
 
 bool DecodeLogout(Body body) { return body.empty(); }
 
-Bytes ModifyRequestSignedBytes(const ModifyRequest& message) {
-    ByteWriter w;
-    static const std::uint8_t kLabel[] = {'m', 'o', 'd', 'i', 'f', 'y', '-', 'r', 'e', 'q'};
-    w.Bytes(kLabel, sizeof kLabel);
-    PutModifyRequestFields(w, message);
-    return w.Take();
+Bytes ModifyRequestMacBytes(const ModifyRequest& message) {
+    ByteWriter fields;
+    PutModifyRequestFields(fields, message);
+    return Labelled("modify-request", fields);
 }
 
-Bytes ModifyResultSignedBytes(const ModifyResult& message, const Nonce& nonce) {
-    ByteWriter w;
-    static const std::uint8_t kLabel[] = {'m', 'o', 'd', 'i', 'f', 'y', '-', 'r', 'e', 's'};
-    w.Bytes(kLabel, sizeof kLabel);
-    PutModifyResultFields(w, message);
-    PutArray(w, nonce);
-    return w.Take();
+Bytes ModifyResultMacBytes(const ModifyResult& message) {
+    ByteWriter fields;
+    PutModifyResultFields(fields, message);
+    return Labelled("modify-result", fields);
+}
+
+Bytes LoginResultMacBytes(const LoginResult& message) {
+    ByteWriter fields;
+    PutLoginResultFields(fields, message);
+    return Labelled("login-result", fields);
 }
 
 }  // namespace wire

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "netsdk/wire/crypto.h"
+#include "netsdk/wire/spake2plus.h"
 #include "sdk/device_record.h"
 
 namespace wire {
@@ -44,54 +45,91 @@ struct Answer {
     DeviceRecord record{};
 };
 
+// Hello and share are padded to this body size, so that no answer a device
+// gives before the client has proved anything is larger than what drew it.
+inline constexpr std::size_t kModifyPaddedBody = 256;
+
+// Modify runs one key exchange over datagrams. Every datagram names the
+// exchange by the client's token and the device by its id.
 struct ModifyHello {
     Token token{};
     DeviceId id;
     char user[32] = {};
 };
 
-struct ModifyChallenge {
+// The device's key-derivation parameters for the account.
+struct ModifyParams {
     Token token{};
     DeviceId id;
-    Nonce nonce{};
+    spake2::PbkdfParams params;
 };
 
+struct ModifyShare {
+    Token token{};
+    DeviceId id;
+    spake2::Share shareP{};
+};
+
+// status Ok carries the device's share and confirmation; any other status
+// carries neither and proves nothing.
+struct ModifyConfirm {
+    Token token{};
+    DeviceId id;
+    Status status = Status::Failed;
+    spake2::Share shareV{};
+    Proof confirmV{};
+};
+
+// The client's confirmation, and the new addresses under a MAC of the
+// shared key.
 struct ModifyRequest {
     Token token{};
     DeviceId id;
-    Nonce nonce{};
-    char user[32] = {};
+    Proof confirmP{};
     char ip[16] = {};
     char mask[16] = {};
     char gw[16] = {};
-    Proof proof{};
+    Proof mac{};
 };
 
+// Success or failure alike, under a MAC of the shared key.
 struct ModifyResult {
     Token token{};
     DeviceId id;
     Status status = Status::Failed;
-    Proof proof{};
+    Proof mac{};
 };
 
 struct LoginStart {
     char user[32] = {};
-    Token clientNonce{};
 };
 
-struct LoginChallenge {
-    Nonce nonce{};
+struct LoginParams {
+    spake2::PbkdfParams params;
 };
 
-struct LoginProof {
-    Proof proof{};
+struct LoginShare {
+    spake2::Share shareP{};
 };
 
+// As ModifyConfirm: only status Ok carries a share and a confirmation.
+struct LoginConfirm {
+    Status status = Status::Failed;
+    spake2::Share shareV{};
+    Proof confirmV{};
+};
+
+struct LoginFinish {
+    Proof confirmP{};
+};
+
+// The device's answer to the client's confirmation, under a MAC of the
+// shared key whatever the status.
 struct LoginResult {
     Status status = Status::Failed;
-    Proof proof{};  // the device's own proof, meaningful when status is Ok
     char sn[48] = {};
     char model[32] = {};
+    Proof mac{};
 };
 
 struct ConfigRequest {
@@ -113,12 +151,16 @@ using Body = std::span<const std::uint8_t>;
 Bytes Encode(const Probe& message);
 Bytes Encode(const Answer& message);
 Bytes Encode(const ModifyHello& message);
-Bytes Encode(const ModifyChallenge& message);
+Bytes Encode(const ModifyParams& message);
+Bytes Encode(const ModifyShare& message);
+Bytes Encode(const ModifyConfirm& message);
 Bytes Encode(const ModifyRequest& message);
 Bytes Encode(const ModifyResult& message);
 Bytes Encode(const LoginStart& message);
-Bytes Encode(const LoginChallenge& message);
-Bytes Encode(const LoginProof& message);
+Bytes Encode(const LoginParams& message);
+Bytes Encode(const LoginShare& message);
+Bytes Encode(const LoginConfirm& message);
+Bytes Encode(const LoginFinish& message);
 Bytes Encode(const LoginResult& message);
 Bytes Encode(const ConfigRequest& message);
 Bytes Encode(const ConfigResult& message);
@@ -127,20 +169,25 @@ Bytes EncodeLogout();
 bool Decode(Body body, Probe& out);
 bool Decode(Body body, Answer& out);
 bool Decode(Body body, ModifyHello& out);
-bool Decode(Body body, ModifyChallenge& out);
+bool Decode(Body body, ModifyParams& out);
+bool Decode(Body body, ModifyShare& out);
+bool Decode(Body body, ModifyConfirm& out);
 bool Decode(Body body, ModifyRequest& out);
 bool Decode(Body body, ModifyResult& out);
 bool Decode(Body body, LoginStart& out);
-bool Decode(Body body, LoginChallenge& out);
-bool Decode(Body body, LoginProof& out);
+bool Decode(Body body, LoginParams& out);
+bool Decode(Body body, LoginShare& out);
+bool Decode(Body body, LoginConfirm& out);
+bool Decode(Body body, LoginFinish& out);
 bool Decode(Body body, LoginResult& out);
 bool Decode(Body body, ConfigRequest& out);
 bool Decode(Body body, ConfigResult& out);
 bool DecodeLogout(Body body);
 
-// The bytes that the modify proofs cover, shared by both sides.
-Bytes ModifyRequestSignedBytes(const ModifyRequest& message);
-Bytes ModifyResultSignedBytes(const ModifyResult& message, const Nonce& nonce);
+// The bytes that the shared key's MACs cover, shared by both sides.
+Bytes ModifyRequestMacBytes(const ModifyRequest& message);
+Bytes ModifyResultMacBytes(const ModifyResult& message);
+Bytes LoginResultMacBytes(const LoginResult& message);
 
 bool SameDevice(const DeviceId& a, const DeviceId& b);
 

@@ -43,32 +43,28 @@ TEST(AddressRules, RefusesWhatIsNoUsableAddress) {
     }
 }
 
-TEST(AuthLimiter, LocksAfterFiveFailuresAndOpensAgainLater) {
+TEST(AuthLimiter, EachSourceWaitsAloneAndIsForgivenByQuietOrSuccess) {
     using namespace std::chrono_literals;
     devsim::AuthLimiter limiter;
     const auto t0 = devsim::SimClock::time_point{} + 1h;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(limiter.Allowed(t0 + i * 1s));
-        limiter.RecordFailure(t0 + i * 1s);
+    constexpr std::uint32_t a = 1, b = 2;
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(limiter.Allowed(a, t0 + i * 1s));
+        limiter.RecordFailure(a, t0 + i * 1s);
     }
-    EXPECT_TRUE(limiter.Allowed(t0 + 4s));
-    limiter.RecordFailure(t0 + 4s);
-    EXPECT_FALSE(limiter.Allowed(t0 + 5s));
-    EXPECT_FALSE(limiter.Allowed(t0 + 33s));
-    EXPECT_TRUE(limiter.Allowed(t0 + 35s));
-}
+    EXPECT_FALSE(limiter.Allowed(a, t0 + 5s));
+    EXPECT_TRUE(limiter.Allowed(b, t0 + 5s));
+    EXPECT_TRUE(limiter.Allowed(a, t0 + 35s));
 
-TEST(AuthLimiter, OldFailuresAndSuccessesResetTheCount) {
-    using namespace std::chrono_literals;
-    devsim::AuthLimiter limiter;
-    const auto t0 = devsim::SimClock::time_point{} + 1h;
-    for (int i = 0; i < 4; ++i) limiter.RecordFailure(t0);
-    limiter.RecordFailure(t0 + 61s);  // the first four are out of the window
-    EXPECT_TRUE(limiter.Allowed(t0 + 62s));
-    for (int i = 0; i < 3; ++i) limiter.RecordFailure(t0 + 62s);  // four in the window now
-    limiter.RecordSuccess();
-    limiter.RecordFailure(t0 + 63s);
-    EXPECT_TRUE(limiter.Allowed(t0 + 63s));
+    // Four failures, then quiet for longer than the window: a fresh start.
+    for (int i = 0; i < 4; ++i) limiter.RecordFailure(b, t0);
+    limiter.RecordFailure(b, t0 + 61s);
+    EXPECT_TRUE(limiter.Allowed(b, t0 + 62s));
+    // Four more and a success: forgiven.
+    for (int i = 0; i < 3; ++i) limiter.RecordFailure(b, t0 + 62s);
+    limiter.RecordSuccess(b);
+    limiter.RecordFailure(b, t0 + 63s);
+    EXPECT_TRUE(limiter.Allowed(b, t0 + 63s));
 }
 
 }  // namespace

@@ -26,12 +26,26 @@ void DecodeAs(std::span<const std::uint8_t> body) {
     wire::Decode(body, message);
 }
 
+// Two devices whose verifiers are derived once: the key derivation is slow
+// on purpose and would otherwise dominate every run.
+const devsim::Fleet& TwoProfiles() {
+    static const devsim::Fleet fleet = [] {
+        devsim::GeneratorOptions options;
+        options.count = 2;
+        options.password = "tarnwick";
+        devsim::Fleet made = devsim::GenerateFleet(options);
+        for (devsim::DeviceProfile& profile : made.devices) {
+            devsim::StoredVerifier verifier;
+            if (devsim::MakeStoredVerifier(profile.user, profile.password, verifier)) profile.verifier = verifier;
+        }
+        return made;
+    }();
+    return fleet;
+}
+
 std::vector<devsim::DeviceState> TwoDevices() {
-    devsim::GeneratorOptions options;
-    options.count = 2;
-    options.password = "tarnwick";
     std::vector<devsim::DeviceState> devices;
-    for (auto& profile : devsim::GenerateFleet(options).devices) devices.emplace_back(profile);
+    for (const auto& profile : TwoProfiles().devices) devices.emplace_back(profile);
     return devices;
 }
 
@@ -46,7 +60,8 @@ int SdkDatagram(const std::uint8_t* data, std::size_t size) {
     wire::Header header;
     std::span<const std::uint8_t> body;
     if (wire::OpenDatagram(datagram, header, body)) {
-        DecodeAs<wire::ModifyChallenge>(body);
+        DecodeAs<wire::ModifyParams>(body);
+        DecodeAs<wire::ModifyConfirm>(body);
         DecodeAs<wire::ModifyResult>(body);
     }
     return 0;
@@ -57,7 +72,8 @@ int SdkFrame(const std::uint8_t* data, std::size_t size) {
     wire::Header header;
     if (!wire::DecodeHeader(frame, header) || frame.size() - wire::kHeaderSize < header.bodyLength) return 0;
     const auto body = frame.subspan(wire::kHeaderSize, header.bodyLength);
-    DecodeAs<wire::LoginChallenge>(body);
+    DecodeAs<wire::LoginParams>(body);
+    DecodeAs<wire::LoginConfirm>(body);
     DecodeAs<wire::LoginResult>(body);
     wire::ConfigResult result;
     if (wire::Decode(body, result) && result.count > wire::kMaxConfigEntries) __builtin_trap();
@@ -75,14 +91,14 @@ int DeviceDatagram(const std::uint8_t* data, std::size_t size) {
     std::vector<devsim::DeviceState> devices = TwoDevices();
     devsim::DiscoveryResponder responder(devices, [](std::size_t, const wire::ModifyRequest&) { return true; });
     std::vector<devsim::Outgoing> out;
-    // The input may hold several datagrams, each preceded by a length byte,
-    // so that a hello and its request can meet in one run.
+    // The input may hold several datagrams, each preceded by a two-byte
+    // length, so that a hello, its share and its request can meet in one run.
     std::size_t pos = 0;
     const auto now = devsim::SimClock::now();
-    while (pos < size) {
-        const std::size_t length = std::min<std::size_t>(data[pos], size - pos - 1);
-        responder.Handle({data + pos + 1, length}, 0x7F000001u, 4000, now, out);
-        pos += 1 + length;
+    while (pos + 2 <= size) {
+        const std::size_t length = std::min<std::size_t>(data[pos] | (data[pos + 1] << 8), size - pos - 2);
+        responder.Handle({data + pos + 2, length}, 0x7F000001u, 4000, now, out);
+        pos += 2 + length;
     }
     responder.Handle({data, size}, 0x7F000001u, 4000, now, out);
     return 0;
@@ -90,7 +106,7 @@ int DeviceDatagram(const std::uint8_t* data, std::size_t size) {
 
 int DeviceStream(const std::uint8_t* data, std::size_t size) {
     std::vector<devsim::DeviceState> devices = TwoDevices();
-    devsim::ControlSession session(devices[0]);
+    devsim::ControlSession session(devices[0], 0x7F000001u);
     devsim::ControlSession::Output out;
     // Feed in pieces of varying size, as a socket would deliver them.
     std::size_t pos = 0;
@@ -101,6 +117,28 @@ int DeviceStream(const std::uint8_t* data, std::size_t size) {
         pos += length;
         piece = piece * 3 % 97 + 1;
     }
+    return 0;
+}
+
+int KeyExchange(const std::uint8_t* data, std::size_t size) {
+    // Any 65 bytes as the peer's share, on both sides of the exchange.
+    wire::spake2::Share share{};
+    if (size != share.size()) return 0;
+    std::memcpy(share.data(), data, share.size());
+    const devsim::StoredVerifier& stored = *TwoProfiles().devices[0].verifier;
+    const std::uint8_t context[] = {'f'};
+    const wire::spake2::Binding binding{context, "admin", ""};
+    wire::spake2::Share shareV;
+    wire::spake2::Keys keys;
+    wire::spake2::Respond(stored.verifier, binding, share, shareV, keys);
+    static const wire::spake2::ProverSecret secret = [] {
+        wire::spake2::ProverSecret made;
+        wire::spake2::DeriveProverSecret("tarnwick", "admin", "", {}, made);
+        return made;
+    }();
+    wire::spake2::Prover prover;
+    wire::spake2::Share shareP;
+    if (prover.Start(secret, shareP)) prover.Finish(binding, share, keys);
     return 0;
 }
 

@@ -14,6 +14,7 @@ int SdkFrame(const std::uint8_t* data, std::size_t size);
 int SdkSettings(const std::uint8_t* data, std::size_t size);
 int DeviceDatagram(const std::uint8_t* data, std::size_t size);
 int DeviceStream(const std::uint8_t* data, std::size_t size);
+int KeyExchange(const std::uint8_t* data, std::size_t size);
 int FleetXml(const std::uint8_t* data, std::size_t size);
 
 struct Target {
@@ -23,7 +24,8 @@ struct Target {
 
 inline constexpr Target kTargets[] = {
     {"sdk_datagram", SdkDatagram}, {"sdk_frame", SdkFrame},         {"sdk_settings", SdkSettings},
-    {"device_datagram", DeviceDatagram}, {"device_stream", DeviceStream}, {"fleet_xml", FleetXml},
+    {"device_datagram", DeviceDatagram}, {"device_stream", DeviceStream}, {"key_exchange", KeyExchange},
+    {"fleet_xml", FleetXml},
 };
 
 }  // namespace fuzz

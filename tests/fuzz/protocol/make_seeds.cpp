@@ -23,14 +23,19 @@ void Write(const fs::path& dir, const std::string& name, const std::vector<std::
 
 std::vector<std::uint8_t> Text(const std::string& text) { return {text.begin(), text.end()}; }
 
-// A length byte before each datagram, as the device_datagram body reads them.
+// A two-byte length before each datagram, as the device_datagram body reads them.
 std::vector<std::uint8_t> Chain(const std::vector<std::vector<std::uint8_t>>& parts) {
     std::vector<std::uint8_t> out;
     for (const auto& part : parts) {
-        out.push_back(static_cast<std::uint8_t>(part.size() > 255 ? 255 : part.size()));
-        out.insert(out.end(), part.begin(), part.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(part.size(), 255)));
+        out.push_back(static_cast<std::uint8_t>(part.size() & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(part.size() >> 8));
+        out.insert(out.end(), part.begin(), part.end());
     }
     return out;
+}
+
+void Append(std::vector<std::uint8_t>& stream, const std::vector<std::uint8_t>& frame) {
+    stream.insert(stream.end(), frame.begin(), frame.end());
 }
 
 }  // namespace
@@ -44,14 +49,23 @@ int main(int argc, char** argv) {
     wire::Answer answer;
     answer.record = fleet.devices[0].record;
     Write(root / "sdk_datagram", "answer", wire::Encode(answer));
-    wire::ModifyChallenge challenge;
-    std::memcpy(challenge.id.sn, answer.record.sn, sizeof challenge.id.sn);
-    Write(root / "sdk_datagram", "modify_challenge", wire::Encode(challenge));
+    wire::ModifyParams params;
+    std::memcpy(params.id.sn, answer.record.sn, sizeof params.id.sn);
+    Write(root / "sdk_datagram", "modify_params", wire::Encode(params));
+    wire::ModifyConfirm confirm;
+    confirm.status = wire::Status::Ok;
+    confirm.id = params.id;
+    wire::spake2::RandomShare(confirm.shareV);
+    Write(root / "sdk_datagram", "modify_confirm", wire::Encode(confirm));
     wire::ModifyResult result;
     result.status = wire::Status::Ok;
     Write(root / "sdk_datagram", "modify_result", wire::Encode(result));
 
-    Write(root / "sdk_frame", "login_challenge", wire::Encode(wire::LoginChallenge{}));
+    Write(root / "sdk_frame", "login_params", wire::Encode(wire::LoginParams{}));
+    wire::LoginConfirm loginConfirm;
+    loginConfirm.status = wire::Status::Ok;
+    loginConfirm.shareV = confirm.shareV;
+    Write(root / "sdk_frame", "login_confirm", wire::Encode(loginConfirm));
     wire::LoginResult login;
     login.status = wire::Status::Ok;
     std::memcpy(login.sn, answer.record.sn, sizeof login.sn);
@@ -77,27 +91,38 @@ int main(int argc, char** argv) {
     std::memcpy(hello.id.mac, answer.record.eth0.mac, 6);
     std::memcpy(hello.user, "admin", 6);
     Write(root / "device_datagram", "modify_hello", wire::Encode(hello));
+    // A share on the curve, so that the device's side of the exchange runs.
+    wire::spake2::ProverSecret secret;
+    wire::spake2::Prover prover;
+    wire::spake2::Share shareP{};
+    wire::spake2::DeriveProverSecret("tarnwick", "admin", "", {}, secret);
+    prover.Start(secret, shareP);
+    wire::ModifyShare share;
+    share.id = hello.id;
+    share.shareP = shareP;
+    Write(root / "device_datagram", "modify_share", wire::Encode(share));
     wire::ModifyRequest request;
     request.id = hello.id;
-    std::memcpy(request.user, "admin", 6);
     std::snprintf(request.ip, 16, "127.1.2.3");
     std::snprintf(request.mask, 16, "255.0.0.0");
     std::snprintf(request.gw, 16, "127.0.0.1");
-    request.proof = wire::MakeModifyRequestProof("tarnwick", request);
     Write(root / "device_datagram", "modify_request", wire::Encode(request));
-    Write(root / "device_datagram", "hello_then_request", Chain({wire::Encode(hello), wire::Encode(request)}));
+    Write(root / "device_datagram", "hello_share_request",
+          Chain({wire::Encode(hello), wire::Encode(share), wire::Encode(request)}));
 
     wire::LoginStart start;
     std::memcpy(start.user, "admin", 6);
+    wire::LoginShare loginShare;
+    loginShare.shareP = shareP;
     auto stream = wire::Encode(start);
-    const auto proof = wire::Encode(wire::LoginProof{});
-    const auto read = wire::Encode(wire::ConfigRequest{533, 0});
-    const auto logout = wire::EncodeLogout();
-    stream.insert(stream.end(), proof.begin(), proof.end());
-    stream.insert(stream.end(), read.begin(), read.end());
-    stream.insert(stream.end(), logout.begin(), logout.end());
+    Append(stream, wire::Encode(loginShare));
+    Append(stream, wire::Encode(wire::LoginFinish{}));
+    Append(stream, wire::Encode(wire::ConfigRequest{533, 0}));
+    Append(stream, wire::EncodeLogout());
     Write(root / "device_stream", "login_read_logout", stream);
     Write(root / "device_stream", "login_start", wire::Encode(start));
+
+    Write(root / "key_exchange", "share", {shareP.begin(), shareP.end()});
 
     Write(root / "fleet_xml", "generated", Text(devsim::FleetToXml(fleet)));
     return 0;

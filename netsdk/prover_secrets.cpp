@@ -1,0 +1,82 @@
+#include "netsdk/prover_secrets.h"
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <vector>
+#include <mutex>
+
+#include "netsdk/wire/crypto.h"
+
+namespace netsdk {
+namespace {
+
+using CacheKey = wire::crypto::MacBytes;
+
+// Bounded: a flood of devices with fresh parameters cannot grow it without
+// limit. Past the bound the table starts afresh.
+constexpr std::size_t kMaxKept = 4096;
+
+std::mutex g_mutex;
+std::map<CacheKey, wire::spake2::ProverSecret> g_kept;
+std::atomic<long> g_derivations{0};
+
+// The table is keyed by a hash of everything the secret depends on, so it
+// holds no password text.
+CacheKey KeyOf(std::string_view user, std::string_view password, const wire::spake2::PbkdfParams& params) {
+    std::vector<std::uint8_t> bytes;
+    auto put = [&](std::string_view text) {
+        bytes.push_back(static_cast<std::uint8_t>(text.size()));
+        bytes.insert(bytes.end(), text.begin(), text.end());
+    };
+    put(user);
+    put(password);
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(params.iterations >> (8 * i)));
+    bytes.insert(bytes.end(), params.salt.begin(), params.salt.end());
+    static const std::uint8_t kLabel[] = {'p', 'r', 'o', 'v', 'e', 'r'};
+    const CacheKey key = wire::crypto::HmacSha256(kLabel, bytes);
+    wire::crypto::CleanseBytes(bytes.data(), bytes.size());
+    return key;
+}
+
+void WipeLocked() {
+    for (auto& entry : g_kept) wire::crypto::Cleanse(entry.second);
+    g_kept.clear();
+}
+
+}  // namespace
+
+bool ProverSecretFor(std::string_view user, std::string_view password, const wire::spake2::PbkdfParams& params,
+                     wire::spake2::ProverSecret& out) {
+    if (params.iterations < wire::spake2::kMinIterations || params.iterations > wire::spake2::kMaxIterations) {
+        return false;
+    }
+    const CacheKey key = KeyOf(user, password, params);
+    {
+        std::lock_guard lock(g_mutex);
+        const auto it = g_kept.find(key);
+        if (it != g_kept.end()) {
+            out = it->second;
+            return true;
+        }
+    }
+    // Derived outside the lock: other logins go on meanwhile.
+    wire::spake2::ProverSecret secret;
+    if (!wire::spake2::DeriveProverSecret(password, user, "", params, secret)) return false;
+    ++g_derivations;
+    std::lock_guard lock(g_mutex);
+    if (g_kept.size() >= kMaxKept) WipeLocked();
+    g_kept.emplace(key, secret);
+    out = secret;
+    wire::crypto::Cleanse(secret);
+    return true;
+}
+
+void ForgetProverSecrets() {
+    std::lock_guard lock(g_mutex);
+    WipeLocked();
+}
+
+long ProverSecretDerivations() { return g_derivations.load(); }
+
+}  // namespace netsdk
