@@ -8,8 +8,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "config/xml_file.h"
 
 namespace devsim {
 namespace {
@@ -258,23 +258,27 @@ bool IsUtf8(std::string_view text) {
     return true;
 }
 
-}  // namespace
+XmlLimits FleetLimits() {
+    XmlLimits limits;
+    limits.bytes = kMaxFleetFileBytes;
+    return limits;
+}
 
-bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
-    text = text.substr(0, text.find('\0'));
-    // TinyXML steps over a multi-byte character by its lead byte alone and
-    // can read past the end of a truncated one: only whole UTF-8 reaches it.
-    if (!IsUtf8(text)) {
-        error = "not UTF-8 text";
-        return false;
+std::string Describe(XmlLoadResult result, const TiXmlDocument& doc) {
+    switch (result) {
+        case XmlLoadResult::kLoaded: break;
+        case XmlLoadResult::kUnreadable: return "cannot be read";
+        case XmlLoadResult::kTooLarge: return "larger than " + std::to_string(kMaxFleetFileBytes >> 20) + " MiB";
+        case XmlLoadResult::kTooDeep: return "elements nest deeper than " + std::to_string(kMaxXmlDepth) + " levels";
+        case XmlLoadResult::kTooManyAttributes:
+            return "an element has more than " + std::to_string(kMaxXmlAttributesPerElement) + " attributes";
+        case XmlLoadResult::kNotWellFormed:
+            return doc.Error() ? std::string("not well-formed XML: ") + doc.ErrorDesc() : "not well-formed XML";
     }
-    const std::string copy(text);
-    TiXmlDocument doc;
-    doc.Parse(copy.c_str(), nullptr, TIXML_ENCODING_UTF8);
-    if (doc.Error()) {
-        error = std::string("not well-formed XML: ") + doc.ErrorDesc();
-        return false;
-    }
+    return {};
+}
+
+bool ReadFleet(const TiXmlDocument& doc, Fleet& fleet, std::string& error) {
     const TiXmlElement* root = doc.RootElement();
     if (root == nullptr || std::strcmp(root->Value(), "Fleet") != 0) {
         error = "the root element is not Fleet";
@@ -292,15 +296,33 @@ bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
     return true;
 }
 
-bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be read";
+}  // namespace
+
+bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
+    text = text.substr(0, text.find('\0'));
+    // TinyXML steps over a multi-byte character by its lead byte alone and
+    // can read past the end of a truncated one: only whole UTF-8 reaches it.
+    if (!IsUtf8(text)) {
+        error = "not UTF-8 text";
         return false;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (!ParseFleetXml(content.str(), fleet, error)) {
+    TiXmlDocument doc;
+    const XmlLoadResult loaded = LoadXmlBytesWithin(doc, text, FleetLimits());
+    if (loaded != XmlLoadResult::kLoaded) {
+        error = Describe(loaded, doc);
+        return false;
+    }
+    return ReadFleet(doc, fleet, error);
+}
+
+bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error) {
+    std::string bytes;
+    const XmlLoadResult read = ReadXmlFile(path.c_str(), kMaxFleetFileBytes, bytes);
+    if (read != XmlLoadResult::kLoaded) {
+        error = path + ": " + Describe(read, TiXmlDocument());
+        return false;
+    }
+    if (!ParseFleetXml(bytes, fleet, error)) {
         error = path + ": " + error;
         return false;
     }

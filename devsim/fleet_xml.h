@@ -2,12 +2,17 @@
 // described in netsdk/PROTOCOL.md under "Fleet files".
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "devsim/fleet.h"
 
 namespace devsim {
+
+// Largest fleet file read: 4096 devices of 2 KiB each. A generated device
+// takes about 310 bytes, one with ten configuration entries about 1 KiB.
+inline constexpr std::size_t kMaxFleetFileBytes = 8u << 20;
 
 bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error);
 bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error);
