@@ -1,15 +1,13 @@
 #include "devsim/fleet_xml.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <tinyxml.h>
-#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 
 #include "config/xml_file.h"
+#include "record/atomic_file.h"
 
 namespace devsim {
 namespace {
@@ -342,23 +340,7 @@ std::string FleetToXml(const Fleet& fleet) {
 }
 
 bool SaveFleetFile(const std::string& path, const Fleet& fleet, std::string& error) {
-    const std::string text = FleetToXml(fleet);
-    std::string temp = path + ".tmpXXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-        error = path + ": cannot create a temporary file beside it";
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = write(fd, text.data() + done, text.size() - done);
-        if (written <= 0) break;
-        done += static_cast<std::size_t>(written);
-    }
-    const bool ok = done == text.size() && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    close(fd);
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
+    if (!ReplaceFileAtomically(path, FleetToXml(fleet))) {
         error = path + ": cannot be replaced";
         return false;
     }

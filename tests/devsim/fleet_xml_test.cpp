@@ -162,4 +162,28 @@ TEST_F(FleetFile, FilesTooDeepOrTooLargeAreRefusedAndLargeFleetsLoad) {
     }
 }
 
+// Fleet files hold every device's password: each save makes the file 0600
+// whatever the umask, and leaves nothing else behind.
+TEST_F(FleetFile, SavedFilesAreTheOwnersOnlyWhateverTheUmask) {
+    devsim::GeneratorOptions options;
+    options.count = 3;
+    const devsim::Fleet fleet = devsim::GenerateFleet(options);
+    for (const mode_t mask : {0022u, 0077u, 0277u, 0000u}) {
+        SCOPED_TRACE(testing::Message() << "umask " << std::oct << mask);
+        WriteFile("fleet.xml", "old contents");
+        chmod("fleet.xml", 0644);
+        const mode_t previous = umask(mask);
+        std::string error;
+        const bool saved = devsim::SaveFleetFile("fleet.xml", fleet, error);
+        umask(previous);
+        ASSERT_TRUE(saved) << error;
+        struct stat st {};
+        ASSERT_EQ(stat("fleet.xml", &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(".")) names.insert(entry.path().filename());
+        EXPECT_EQ(names, std::set<std::string>{"fleet.xml"});
+    }
+}
+
 }  // namespace
