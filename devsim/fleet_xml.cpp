@@ -1,17 +1,15 @@
 #include "devsim/fleet_xml.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <tinyxml.h>
-#include <unistd.h>
 
 #include <array>
 #include <charconv>
 #include <span>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "config/xml_file.h"
+#include "record/atomic_file.h"
 
 namespace devsim {
 namespace {
@@ -309,23 +307,27 @@ bool IsUtf8(std::string_view text) {
     return true;
 }
 
-}  // namespace
+XmlLimits FleetLimits() {
+    XmlLimits limits;
+    limits.bytes = kMaxFleetFileBytes;
+    return limits;
+}
 
-bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
-    text = text.substr(0, text.find('\0'));
-    // TinyXML steps over a multi-byte character by its lead byte alone and
-    // can read past the end of a truncated one: only whole UTF-8 reaches it.
-    if (!IsUtf8(text)) {
-        error = "not UTF-8 text";
-        return false;
+std::string Describe(XmlLoadResult result, const TiXmlDocument& doc) {
+    switch (result) {
+        case XmlLoadResult::kLoaded: break;
+        case XmlLoadResult::kUnreadable: return "cannot be read";
+        case XmlLoadResult::kTooLarge: return "larger than " + std::to_string(kMaxFleetFileBytes >> 20) + " MiB";
+        case XmlLoadResult::kTooDeep: return "elements nest deeper than " + std::to_string(kMaxXmlDepth) + " levels";
+        case XmlLoadResult::kTooManyAttributes:
+            return "an element has more than " + std::to_string(kMaxXmlAttributesPerElement) + " attributes";
+        case XmlLoadResult::kNotWellFormed:
+            return doc.Error() ? std::string("not well-formed XML: ") + doc.ErrorDesc() : "not well-formed XML";
     }
-    const std::string copy(text);
-    TiXmlDocument doc;
-    doc.Parse(copy.c_str(), nullptr, TIXML_ENCODING_UTF8);
-    if (doc.Error()) {
-        error = std::string("not well-formed XML: ") + doc.ErrorDesc();
-        return false;
-    }
+    return {};
+}
+
+bool ReadFleet(const TiXmlDocument& doc, Fleet& fleet, std::string& error) {
     const TiXmlElement* root = doc.RootElement();
     if (root == nullptr || std::strcmp(root->Value(), "Fleet") != 0) {
         error = "the root element is not Fleet";
@@ -343,15 +345,33 @@ bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
     return true;
 }
 
-bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be read";
+}  // namespace
+
+bool ParseFleetXml(std::string_view text, Fleet& fleet, std::string& error) {
+    text = text.substr(0, text.find('\0'));
+    // TinyXML steps over a multi-byte character by its lead byte alone and
+    // can read past the end of a truncated one: only whole UTF-8 reaches it.
+    if (!IsUtf8(text)) {
+        error = "not UTF-8 text";
         return false;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (!ParseFleetXml(content.str(), fleet, error)) {
+    TiXmlDocument doc;
+    const XmlLoadResult loaded = LoadXmlBytesWithin(doc, text, FleetLimits());
+    if (loaded != XmlLoadResult::kLoaded) {
+        error = Describe(loaded, doc);
+        return false;
+    }
+    return ReadFleet(doc, fleet, error);
+}
+
+bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error) {
+    std::string bytes;
+    const XmlLoadResult read = ReadXmlFile(path.c_str(), kMaxFleetFileBytes, bytes);
+    if (read != XmlLoadResult::kLoaded) {
+        error = path + ": " + Describe(read, TiXmlDocument());
+        return false;
+    }
+    if (!ParseFleetXml(bytes, fleet, error)) {
         error = path + ": " + error;
         return false;
     }
@@ -371,23 +391,7 @@ std::string FleetToXml(const Fleet& fleet) {
 }
 
 bool SaveFleetFile(const std::string& path, const Fleet& fleet, std::string& error) {
-    const std::string text = FleetToXml(fleet);
-    std::string temp = path + ".tmpXXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-        error = path + ": cannot create a temporary file beside it";
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = write(fd, text.data() + done, text.size() - done);
-        if (written <= 0) break;
-        done += static_cast<std::size_t>(written);
-    }
-    const bool ok = done == text.size() && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    close(fd);
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
+    if (!ReplaceFileAtomically(path, FleetToXml(fleet))) {
         error = path + ": cannot be replaced";
         return false;
     }

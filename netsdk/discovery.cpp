@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -12,6 +13,7 @@
 
 #include "netsdk/answer_filter.h"
 #include "netsdk/net/socket_io.h"
+#include "netsdk/run_budget.h"
 #include "netsdk/targets.h"
 #include "netsdk/wire/header.h"
 #include "netsdk/wire/messages.h"
@@ -20,6 +22,12 @@ namespace netsdk {
 namespace {
 
 using namespace std::chrono;
+
+// Datagrams read per wake-up before the deadline and Stop are looked at
+// again, and the time left for reading what is still queued when the
+// window closes: a flood never holds a run open.
+constexpr int kDrainBatch = 256;
+constexpr milliseconds kFinalDrain{100};
 
 // The run in progress, reachable by StopDiscovery.
 struct ActiveRun {
@@ -72,11 +80,14 @@ void CopyText(char* out, std::size_t capacity, const std::string& text) {
 class Receiver {
 public:
     Receiver(const Settings& settings, ActiveRun& run, Mailbox& mailbox, DiscoveryStats& stats)
-        : settings_(settings), run_(run), mailbox_(mailbox), stats_(stats) {}
+        : settings_(settings), run_(run), mailbox_(mailbox), stats_(stats),
+          budget_(settings.sourceBurst, settings.sourceRate) {}
 
     void Run() {
         const bool ok = Open();
         if (ok) Loop();
+        stats_.overCap = budget_.overCap();
+        stats_.rateLimited = budget_.rateLimited();
         mailbox_.Close(run_.stop.load());
     }
 
@@ -110,10 +121,13 @@ private:
             const net::WaitResult result = net::WaitReadable(socket_, &run_.waker, wakeAt);
             if (result == net::WaitResult::Woken) return;
             if (result == net::WaitResult::Error) break;
-            if (result == net::WaitResult::Ready) Drain();
+            if (result == net::WaitResult::Ready) Drain(kDrainBatch);
         }
-        // Answers that arrived within the window but are still queued count.
-        if (!run_.stop.load()) Drain();
+        // Answers that arrived within the window but are still queued count,
+        // as many as can be read in a short time.
+        const auto drainEnd = net::Clock::now() + kFinalDrain;
+        while (!run_.stop.load() && net::Clock::now() < drainEnd && Drain(kDrainBatch)) {
+        }
     }
 
     void SendProbes() {
@@ -123,21 +137,25 @@ private:
         }
     }
 
-    void Drain() {
+    // Reads at most `limit` queued datagrams, fewer once Stop is called.
+    // True when `limit` were read: more may be waiting.
+    bool Drain(int limit) {
         std::uint8_t buffer[wire::kMaxDatagramSize + 1];
-        for (;;) {
+        for (int read = 0; read < limit; ++read) {
+            if (run_.stop.load(std::memory_order_relaxed)) return false;
             net::Endpoint from;
             std::size_t size = 0;
-            if (net::RecvFrom(socket_, buffer, from, size) != net::RecvResult::Datagram) return;
+            if (net::RecvFrom(socket_, buffer, from, size) != net::RecvResult::Datagram) return false;
             if (size > wire::kMaxDatagramSize) {
                 ++stats_.dropped;
                 continue;
             }
-            Handle(std::span<const std::uint8_t>(buffer, size));
+            Handle(std::span<const std::uint8_t>(buffer, size), from.address);
         }
+        return true;
     }
 
-    void Handle(std::span<const std::uint8_t> datagram) {
+    void Handle(std::span<const std::uint8_t> datagram, std::uint32_t source) {
         DeviceRecord record;
         if (!ParseRunAnswer(datagram, probe_.token, record)) {
             ++stats_.dropped;
@@ -147,10 +165,14 @@ private:
         std::string key(record.sn);
         key.push_back('\0');
         key.append(reinterpret_cast<const char*>(record.eth0.mac), sizeof record.eth0.mac);
-        if (!seen_.insert(std::move(key)).second) {
+        if (seen_.count(key) != 0) {
             ++stats_.duplicates;
             return;
         }
+        // A device dropped here is not remembered: a later answer of it may
+        // still get in, within the budget.
+        if (budget_.Admit(source, net::Clock::now()) != Admission::kAdmitted) return;
+        seen_.insert(std::move(key));
         // Answers never carry credentials: the SDK logs in with its own.
         CopyText(record.user, sizeof record.user, settings_.user);
         CopyText(record.password, sizeof record.password, settings_.password);
@@ -164,8 +186,17 @@ private:
     net::Socket socket_;
     std::vector<net::Endpoint> targets_;
     wire::Probe probe_;
-    std::set<std::string> seen_;
+    RunBudget budget_;
+    std::set<std::string> seen_;  // admitted devices only, so at most kMaxDevicesPerRun
 };
+
+void ReportDrops(const DiscoveryStats& stats) {
+    if (stats.overCap == 0 && stats.rateLimited == 0) return;
+    std::fprintf(stderr,
+                 "netsdk: discovery delivered %d devices and dropped %d answers over the limit of %zu devices "
+                 "per run and %d over the rate of their source address\n",
+                 stats.delivered, stats.overCap, kMaxDevicesPerRun, stats.rateLimited);
+}
 
 }  // namespace
 
@@ -197,6 +228,7 @@ DiscoveryStats RunDiscovery(const Settings& settings, RegisteredCallback callbac
     DiscoveryStats stats = receiverStats;
     stats.delivered = delivered;
     stats.stopped = run.stop.load();
+    ReportDrops(stats);
     std::lock_guard lock(g_statsMutex);
     g_lastStats = stats;
     return stats;

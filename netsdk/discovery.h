@@ -15,12 +15,17 @@ struct DiscoveryStats {
     int answers = 0;     // well-formed answers carrying this run's token
     int duplicates = 0;  // of those, devices already seen this run
     int dropped = 0;     // datagrams refused: malformed, oversized, stale or foreign
+    int overCap = 0;     // answers of new devices once the run had its 4096
+    int rateLimited = 0; // answers of new devices beyond their source address's rate
     int delivered = 0;   // callback calls
     bool stopped = false;
 };
 
 // Runs one window and returns when it has closed and every accepted answer
-// has been delivered, or soon after StopDiscovery. Runs are serialised.
+// has been delivered, or soon after StopDiscovery, however fast datagrams
+// arrive. At most 4096 devices are delivered; answers dropped over that cap
+// or over a source address's rate are reported in one line on stderr.
+// Runs are serialised.
 DiscoveryStats RunDiscovery(const Settings& settings, RegisteredCallback callback);
 // Ends the window in progress, if any, from any thread. Answers not yet
 // delivered are discarded.

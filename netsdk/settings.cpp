@@ -2,10 +2,9 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "netsdk/net/socket_io.h"
+#include "netsdk/settings_file.h"
 
 namespace netsdk {
 namespace {
@@ -70,20 +69,26 @@ bool ParseTargets(std::string_view text, Settings& settings) {
     return true;
 }
 
-bool ApplyKey(std::string_view key, std::string_view value, Settings& s) {
-    int number = 0;
-    if (key == "discovery_port") {
-        if (!ParseInt(value, 1, 65535, number)) return false;
-        s.discoveryPort = static_cast<std::uint16_t>(number);
-        return true;
-    }
+enum class KeyResult { kApplied, kUnknownKey, kBadValue };
+
+bool ApplyText(std::string_view key, std::string_view value, Settings& s) {
     if (key == "targets") return ParseTargets(value, s);
     if (key == "bind_address") return ParseAddress(value, s.bindAddress);
-    if (key == "user" || key == "password") {
-        const std::size_t limit = key == "user" ? 31 : 15;
-        if (value.size() > limit || value.find('\0') != std::string_view::npos) return false;
-        (key == "user" ? s.user : s.password) = std::string(value);
-        return true;
+    const std::size_t limit = key == "user" ? 31 : 15;
+    if (value.size() > limit || value.find('\0') != std::string_view::npos) return false;
+    (key == "user" ? s.user : s.password) = std::string(value);
+    return true;
+}
+
+KeyResult ApplyKey(std::string_view key, std::string_view value, Settings& s) {
+    if (key == "targets" || key == "bind_address" || key == "user" || key == "password") {
+        return ApplyText(key, value, s) ? KeyResult::kApplied : KeyResult::kBadValue;
+    }
+    if (key == "discovery_port") {
+        int port = 0;
+        if (!ParseInt(value, 1, 65535, port)) return KeyResult::kBadValue;
+        s.discoveryPort = static_cast<std::uint16_t>(port);
+        return KeyResult::kApplied;
     }
     struct IntKey {
         std::string_view name;
@@ -95,18 +100,19 @@ bool ApplyKey(std::string_view key, std::string_view value, Settings& s) {
         {"window_ms", 50, 600000, &Settings::windowMs},
         {"probe_repeats", 1, 20, &Settings::probeRepeats},
         {"receive_buffer_bytes", 65536, 256 * 1024 * 1024, &Settings::receiveBufferBytes},
+        {"source_burst", 1, 65536, &Settings::sourceBurst},
+        {"source_rate", 0, 1000000, &Settings::sourceRate},
         {"connect_timeout_ms", 10, 600000, &Settings::connectTimeoutMs},
         {"io_timeout_ms", 10, 600000, &Settings::ioTimeoutMs},
         {"modify_timeout_ms", 50, 600000, &Settings::modifyTimeoutMs},
     };
     for (const IntKey& entry : kIntKeys) {
         if (key == entry.name) {
-            if (!ParseInt(value, entry.low, entry.high, number)) return false;
-            s.*entry.field = number;
-            return true;
+            return ParseInt(value, entry.low, entry.high, s.*entry.field) ? KeyResult::kApplied
+                                                                           : KeyResult::kBadValue;
         }
     }
-    return false;
+    return KeyResult::kUnknownKey;
 }
 
 // A '#' after white space starts a comment that runs to the end of the
@@ -118,10 +124,11 @@ std::string_view StripComment(std::string_view line) {
     return line;
 }
 
-}  // namespace
-
-bool ParseSettings(std::string_view text, Settings& settings, std::string& error) {
+// Reads the lines over `settings`. Messages name the line and, for a bad
+// value, the key (one of ours), never the line's text: it may hold a password.
+bool ParseLines(std::string_view text, Settings& settings, std::string& error, bool& namedTargets) {
     Settings result = settings;
+    namedTargets = false;
     int lineNumber = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -131,12 +138,44 @@ bool ParseSettings(std::string_view text, Settings& settings, std::string& error
         pos = end + 1;
         ++lineNumber;
         if (line.empty() || line.front() == '#') continue;
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
         const auto equals = line.find('=');
-        if (equals == std::string_view::npos ||
-            !ApplyKey(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), result)) {
-            error = "line " + std::to_string(lineNumber) + ": cannot use \"" + std::string(line) + "\"";
+        if (equals == std::string_view::npos) {
+            error = where + "not a \"key = value\" line";
             return false;
         }
+        const std::string_view key = Trim(line.substr(0, equals));
+        switch (ApplyKey(key, Trim(line.substr(equals + 1)), result)) {
+            case KeyResult::kApplied: break;
+            case KeyResult::kUnknownKey: error = where + "unknown key"; return false;
+            case KeyResult::kBadValue: error = where + "bad value for " + std::string(key); return false;
+        }
+        namedTargets = namedTargets || key == "targets";
+    }
+    settings = std::move(result);
+    return true;
+}
+
+}  // namespace
+
+bool ParseSettings(std::string_view text, Settings& settings, std::string& error) {
+    bool namedTargets = false;
+    return ParseLines(text, settings, error, namedTargets);
+}
+
+bool LoadSettingsFile(const char* path, Settings& settings, std::string& error) {
+    std::string text;
+    std::string why;
+    Settings result = settings;
+    bool namedTargets = false;
+    if (!ReadSettingsFile(path, text, why) || !ParseLines(text, result, why, namedTargets)) {
+        error = std::string(path) + ": " + why;
+        return false;
+    }
+    // A file that is named must say where to probe.
+    if (!namedTargets) {
+        error = std::string(path) + ": names no targets";
+        return false;
     }
     settings = std::move(result);
     return true;
@@ -146,12 +185,7 @@ Settings LoadSettingsFromEnvironment(std::string& error) {
     Settings settings;
     const char* path = std::getenv(kSettingsVariable);
     if (path == nullptr || *path == '\0') return settings;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    if (in) content << in.rdbuf();
-    std::string parseError;
-    if (!in || !ParseSettings(content.str(), settings, parseError)) {
-        error = std::string(path) + ": " + (in ? parseError : "cannot be read");
+    if (!LoadSettingsFile(path, settings, error)) {
         Settings closed;
         closed.autoTargets = false;
         closed.targets.clear();

@@ -28,6 +28,10 @@ struct Settings {
     int windowMs = 3000;
     int probeRepeats = 3;
     int receiveBufferBytes = 4 * 1024 * 1024;
+    // New devices accepted per run from one source address: a burst, then
+    // so many per second. A whole simulated fleet answers from one address.
+    int sourceBurst = 1536;
+    int sourceRate = 256;
     std::string user = "admin";
     std::string password = "tarnwick";
     int connectTimeoutMs = 2000;
@@ -35,13 +39,19 @@ struct Settings {
     int modifyTimeoutMs = 3000;
 };
 
-// Reads settings text over the defaults. On failure `error` names the line.
+// Reads settings text over the defaults. On failure `error` names the line
+// and what is wrong with it, never the line's text, and nothing changes.
 bool ParseSettings(std::string_view text, Settings& settings, std::string& error);
 
+// Reads a settings file over `settings`: a readable regular file of at
+// most 64 KiB that parses and names its targets. On failure `error` names
+// the file and says why.
+bool LoadSettingsFile(const char* path, Settings& settings, std::string& error);
+
 // The settings that Q9_NET_DVR_Init loads: the defaults when the variable is
-// unset; the file's settings when it parses; otherwise the defaults with no
-// discovery targets at all, so that a broken file never leads to probing
-// every interface.
+// unset; the file's settings when LoadSettingsFile takes it; otherwise the
+// defaults with no discovery targets at all, so that a broken file never
+// leads to probing every interface.
 Settings LoadSettingsFromEnvironment(std::string& error);
 
 }  // namespace netsdk

@@ -1,8 +1,10 @@
 // Fleet files: reading, writing back, refusing what the simulator cannot run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <tinyxml.h>
 
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "devsim/fleet_generator.h"
@@ -119,6 +121,79 @@ TEST_F(FleetFile, SavingReplacesTheFileWhole) {
     ASSERT_TRUE(devsim::LoadFleetFile(path, loaded, error)) << error;
     EXPECT_EQ(loaded.devices.size(), 3u);
     EXPECT_FALSE(devsim::SaveFleetFile((dir() / "no-such-dir" / "f.xml").string(), loaded, error));
+}
+
+struct LoadCase {
+    const char* name;
+    std::function<std::string()> text;
+    std::size_t devices;  // loaded, when `refusal` is empty
+    const char* refusal;  // what the error says otherwise
+};
+
+std::string Repeat(const std::string& s, std::size_t n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (std::size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+// A file nested 50 000 deep would overflow the parser's stack, and files
+// are read only up to their limit; the largest generated fleet still loads.
+TEST_F(FleetFile, FilesTooDeepOrTooLargeAreRefusedAndLargeFleetsLoad) {
+    devsim::GeneratorOptions options;
+    options.count = 4096;
+    const std::string large = devsim::FleetToXml(devsim::GenerateFleet(options));
+    const std::string small = R"(<Fleet><Device sn="A" password="pw"><Eth0 ip="127.0.0.1"/></Device></Fleet>)";
+    const LoadCase cases[] = {
+        {"4096 generated devices", [&] { return large; }, 4096, ""},
+        {"nested 50 000 deep", [] { return "<Fleet>" + Repeat("<a>", 50000) + Repeat("</a>", 50000) + "</Fleet>"; },
+         0, "deeper than 64"},
+        {"exactly at the size limit",
+         [&] { return small + std::string(devsim::kMaxFleetFileBytes - small.size(), '\n'); }, 1, ""},
+        {"one byte over the size limit",
+         [&] { return small + std::string(devsim::kMaxFleetFileBytes - small.size() + 1, '\n'); }, 0,
+         "larger than 8 MiB"},
+        {"not XML", [] { return std::string("<Fleet><Device"); }, 0, "not well-formed"},
+    };
+    for (const LoadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile("fleet.xml", c.text());
+        devsim::Fleet fleet;
+        std::string error;
+        const bool loaded = devsim::LoadFleetFile("fleet.xml", fleet, error);
+        if (*c.refusal == '\0') {
+            EXPECT_TRUE(loaded) << error;
+            EXPECT_EQ(fleet.devices.size(), c.devices);
+        } else {
+            EXPECT_FALSE(loaded);
+            EXPECT_NE(error.find("fleet.xml: "), std::string::npos) << error;
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+        }
+    }
+}
+
+// Fleet files hold every device's password: each save makes the file 0600
+// whatever the umask, and leaves nothing else behind.
+TEST_F(FleetFile, SavedFilesAreTheOwnersOnlyWhateverTheUmask) {
+    devsim::GeneratorOptions options;
+    options.count = 3;
+    const devsim::Fleet fleet = devsim::GenerateFleet(options);
+    for (const mode_t mask : {0022u, 0077u, 0277u, 0000u}) {
+        SCOPED_TRACE(testing::Message() << "umask " << std::oct << mask);
+        WriteFile("fleet.xml", "old contents");
+        chmod("fleet.xml", 0644);
+        const mode_t previous = umask(mask);
+        std::string error;
+        const bool saved = devsim::SaveFleetFile("fleet.xml", fleet, error);
+        umask(previous);
+        ASSERT_TRUE(saved) << error;
+        struct stat st {};
+        ASSERT_EQ(stat("fleet.xml", &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(".")) names.insert(entry.path().filename());
+        EXPECT_EQ(names, std::set<std::string>{"fleet.xml"});
+    }
 }
 
 }  // namespace

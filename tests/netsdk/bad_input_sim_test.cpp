@@ -1,13 +1,19 @@
 // Hostile datagrams at the SDK's discovery socket during a run. A fake
 // responder sits beside a real fleet as a second target; once it sees the
 // run's probe it fires garbage, spoofed, oversized and truncated answers.
+// Forgers that learn the run's token from its probe answer with devices
+// that do not exist, by the thousand or as a flood.
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <future>
+#include <map>
 #include <random>
+#include <set>
+#include <thread>
 
 #include "netsdk/discovery.h"
 #include "netsdk/wire/header.h"
@@ -104,6 +110,215 @@ private:
     std::uint16_t port_ = 0;
     sockaddr_in from_{};
 };
+
+// Answers a run's probes with devices that do not exist, each with a serial
+// number of its own ("<prefix>-<n>"), from its own loopback address.
+class Forger {
+public:
+    explicit Forger(std::uint32_t address) : address_(address) {
+        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(address);
+        socklen_t length = sizeof addr;
+        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
+        port_ = ntohs(addr.sin_port);
+    }
+    ~Forger() { close(fd_); }
+    netsdk::Target target() const { return {address_, port_}; }
+
+    // Waits for the run's `probe`-th probe (1-based), then sends `count`
+    // forged answers, pausing briefly every hundred so the socket keeps up.
+    // Returns how many were sent.
+    int Forge(int probe, int count, const std::string& prefix) {
+        if (!WaitForProbe(probe)) return 0;
+        int sent = 0;
+        for (int i = 0; i < count; ++i) {
+            sent += Send(prefix, i);
+            if (i % 100 == 99) poll(nullptr, 0, 1);
+        }
+        return sent;
+    }
+
+    // Once the first probe came: forged answers as fast as the socket takes
+    // them, on four threads (more than the SDK's reader can keep up with),
+    // until `stop`, ten seconds or three million in all.
+    void Flood(const std::atomic<bool>& stop, std::atomic<long>& sent) {
+        if (!WaitForProbe(1)) return;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        auto blast = [&](int lane) {
+            for (long i = lane; !stop.load() && i < 3000000; i += kLanes) {
+                if (i % 1024 < 2 && std::chrono::steady_clock::now() > end) return;
+                sent += Send("FLOOD", static_cast<int>(i));
+            }
+        };
+        std::vector<std::thread> lanes;
+        for (int lane = 1; lane < kLanes; ++lane) lanes.emplace_back(blast, lane);
+        blast(0);
+        for (std::thread& lane : lanes) lane.join();
+    }
+
+private:
+    bool WaitForProbe(int number) {
+        for (int seen = 0; seen < number;) {
+            pollfd entry{fd_, POLLIN, 0};
+            if (poll(&entry, 1, 10000) != 1) return false;
+            std::uint8_t buffer[2048];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t got = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+            wire::Header header;
+            std::span<const std::uint8_t> body;
+            if (got > 0 && wire::OpenDatagram({buffer, static_cast<std::size_t>(got)}, header, body) &&
+                wire::Decode(body, probe_)) {
+                to_ = from;
+                ++seen;
+            }
+        }
+        return true;
+    }
+
+    int Send(const std::string& prefix, int index) {
+        wire::Answer answer;
+        answer.token = probe_.token;
+        std::snprintf(answer.record.sn, sizeof answer.record.sn, "%s-%d", prefix.c_str(), index);
+        std::snprintf(answer.record.model, sizeof answer.record.model, "%s", "NVR-FORGED");
+        std::snprintf(answer.record.eth0.ip, sizeof answer.record.eth0.ip, "%s", "127.99.0.1");
+        const wire::Bytes bytes = wire::Encode(answer);
+        return sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_) > 0;
+    }
+
+    static constexpr int kLanes = 4;
+    std::uint32_t address_;
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
+    wire::Probe probe_;
+    sockaddr_in to_{};
+};
+
+// The lines of `text` that start with `prefix`.
+int LinesStartingWith(const std::string& text, const std::string& prefix) {
+    int count = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.compare(at, prefix.size(), prefix) == 0) ++count;
+        const std::size_t end = text.find('\n', at);
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return count;
+}
+
+struct ForgeryCase {
+    const char* name;
+    int forgers;     // each from its own address
+    int perForger;   // forged devices each sends
+    int onProbe;     // the probe they answer
+    bool capReached;
+};
+
+// 5000 forged devices per run: at most 4096 devices are delivered, one
+// address gets no more than its burst and rate allow, and the fleet's own
+// devices are delivered whether the forgeries come with them or after them.
+TEST(BadInputSim, ForgedDevicesAreCappedPerRunAndRateLimitedPerAddress) {
+    const ForgeryCase cases[] = {
+        {"one address, with the fleet's answers", 1, 5000, 1, false},
+        {"four addresses, after the fleet's answers", 4, 1250, 2, true},
+    };
+    const devsim::Fleet fleet = sim::SmallFleet(100);
+    auto server = sim::StartFleet(fleet);
+    ASSERT_TRUE(server);
+    for (const ForgeryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::unique_ptr<Forger>> forgers;
+        netsdk::Settings settings = sim::LoopbackSettings(server->discoveryPort(), 1500);
+        settings.receiveBufferBytes = 64 * 1024 * 1024;
+        for (int i = 0; i < c.forgers; ++i) {
+            forgers.push_back(std::make_unique<Forger>(0x7F000042u + static_cast<std::uint32_t>(i)));
+            settings.targets.push_back(forgers.back()->target());
+        }
+        netsdk::ApplySettings(settings);
+
+        sim::Collector collector;
+        std::vector<std::future<int>> attacks;
+        for (int i = 0; i < c.forgers; ++i) {
+            attacks.push_back(std::async(std::launch::async, [&, i] {
+                return forgers[static_cast<std::size_t>(i)]->Forge(c.onProbe, c.perForger, "FORGED" + std::to_string(i));
+            }));
+        }
+        testing::internal::CaptureStderr();
+        const auto start = std::chrono::steady_clock::now();
+        Q9_NET_DVR_StartDiscoveryIPC();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const std::string messages = testing::internal::GetCapturedStderr();
+        for (auto& attack : attacks) EXPECT_EQ(attack.get(), c.perForger);
+
+        const auto records = collector.Take();
+        std::map<char, int> forgedFrom;  // by forger
+        std::set<std::string> serials;
+        for (const DeviceRecord& record : records) {
+            serials.insert(record.sn);
+            if (std::strncmp(record.sn, "FORGED", 6) == 0) ++forgedFrom[record.sn[6]];
+        }
+        EXPECT_EQ(serials.size(), records.size());
+        EXPECT_LE(records.size(), 4096u);
+        const auto stats = netsdk::LastDiscoveryStats();
+        if (c.capReached) {
+            EXPECT_EQ(records.size(), 4096u);
+            EXPECT_GT(stats.overCap, 0);
+        } else {
+            EXPECT_GT(stats.rateLimited, 0);
+        }
+        for (const auto& device : fleet.devices) EXPECT_NE(sim::FindBySerial(records, device.record.sn), nullptr);
+        const netsdk::Settings defaults;
+        for (const auto& [forger, count] : forgedFrom) {
+            EXPECT_LE(count, defaults.sourceBurst + static_cast<int>(defaults.sourceRate * seconds) + 1) << forger;
+        }
+        EXPECT_EQ(LinesStartingWith(messages, "netsdk: discovery"), 1) << messages;
+        EXPECT_NE(messages.find("dropped"), std::string::npos) << messages;
+    }
+}
+
+struct FloodCase {
+    const char* name;
+    int windowMs;
+    bool stop;
+};
+
+void Q9_CALLCONV CountRecord(const DeviceRecord*, void* user) { ++*static_cast<std::atomic<long>*>(user); }
+
+// A flood at the answer socket ends neither a window nor Stop later than
+// they would end without it: Start returns, whatever keeps arriving.
+TEST(BadInputSim, AFloodHoldsNoRunOpenPastItsWindowOrStop) {
+    const FloodCase cases[] = {
+        {"Stop during a one-minute window", 60000, true},
+        {"the end of a short window", 300, false},
+    };
+    for (const FloodCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Forger forger(0x7F000042u);
+        netsdk::Settings settings = sim::LoopbackSettings(9, c.windowMs);
+        settings.targets = {forger.target()};
+        netsdk::ApplySettings(settings);
+        std::atomic<long> delivered{0};
+        Q9_NET_DVR_SetDiscoveryCallBack(&CountRecord, &delivered);
+
+        std::atomic<bool> stopFlood{false};
+        std::atomic<long> sent{0};
+        auto flood = std::async(std::launch::async, [&] { forger.Flood(stopFlood, sent); });
+        auto run = std::async(std::launch::async, [] { return Q9_NET_DVR_StartDiscoveryIPC(); });
+        if (c.stop) {
+            for (int i = 0; i < 1000 && sent.load() < 100000; ++i) std::this_thread::sleep_for(10ms);
+            EXPECT_GE(sent.load(), 100000);
+            Q9_NET_DVR_StopDiscoveryIPC();
+        }
+        EXPECT_EQ(run.wait_for((c.stop ? 0ms : c.windowMs * 1ms) + 5s), std::future_status::ready);
+        stopFlood = true;
+        flood.get();
+        run.get();
+        Q9_NET_DVR_SetDiscoveryCallBack(nullptr, nullptr);
+        EXPECT_EQ(netsdk::LastDiscoveryStats().stopped, c.stop);
+    }
+}
 
 TEST(BadInputSim, HostileDatagramsChangeNoValidResult) {
     const devsim::Fleet fleet = sim::SmallFleet(20);
