@@ -1,15 +1,17 @@
 // Runs a fleet on real sockets: one discovery socket answering for every
 // device, and per device a TCP control port on the device's own address.
-// One event-loop thread serves everything.
+// One event-loop thread serves everything, within the bounds of
+// ServerLimits, so that no client can stall it or make it grow.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "devsim/auth_limiter.h"
 #include "devsim/fleet.h"
+#include "devsim/server_counters.h"
+#include "devsim/server_limits.h"
 
 namespace devsim {
 
@@ -18,14 +20,7 @@ struct ServerOptions {
     std::uint16_t discoveryPort = 39300;           // 0: any free port
     std::string saveFile;  // when set, the fleet is saved here after each accepted modify
     LimiterPolicy limiter;
-};
-
-struct ServerCounters {
-    std::atomic<std::uint64_t> probes{0};
-    std::atomic<std::uint64_t> answers{0};
-    std::atomic<std::uint64_t> loginConnections{0};
-    std::atomic<std::uint64_t> modifyRequests{0};  // modify exchanges begun (hellos received)
-    std::atomic<std::uint64_t> modifiesApplied{0};
+    ServerLimits limits;
 };
 
 class FleetServer {

@@ -1,6 +1,7 @@
 // tarnwick-devsim: runs a device fleet from a fleet file until interrupted.
 //
 //   tarnwick-devsim --fleet FILE [--bind-discovery ADDR] [--port N] [--save]
+//                   [--login-timeout-ms N] [--idle-timeout-ms N] [--max-connections N]
 //   tarnwick-devsim --generate N [--first-address ADDR] [--control-port N] --out FILE
 #include <arpa/inet.h>
 #include <signal.h>
@@ -30,13 +31,31 @@ struct Args {
     int generate = -1;
     std::string firstAddress = "127.1.0.1";
     int controlPort = 0;
+    devsim::ServerLimits limits;
 };
 
 int Usage() {
     std::fprintf(stderr,
                  "usage: tarnwick-devsim --fleet FILE [--bind-discovery ADDR] [--port N] [--save]\n"
+                 "                       [--login-timeout-ms N] [--idle-timeout-ms N] [--max-connections N]\n"
                  "       tarnwick-devsim --generate N [--first-address ADDR] [--control-port N] --out FILE\n");
     return 2;
+}
+
+// The server limits that can be set from the command line; all positive.
+bool ParseLimit(const std::string& arg, const char* value, devsim::ServerLimits& limits) {
+    const long number = std::atol(value);
+    if (number <= 0) return false;
+    if (arg == "--login-timeout-ms") {
+        limits.loginTimeout = std::chrono::milliseconds(number);
+    } else if (arg == "--idle-timeout-ms") {
+        limits.idleTimeout = std::chrono::milliseconds(number);
+    } else if (arg == "--max-connections") {
+        limits.connections = static_cast<std::size_t>(number);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 bool Parse(int argc, char** argv, Args& args) {
@@ -61,7 +80,7 @@ bool Parse(int argc, char** argv, Args& args) {
             args.firstAddress = argv[++i];
         } else if (arg == "--control-port") {
             args.controlPort = std::atoi(argv[++i]);
-        } else {
+        } else if (!ParseLimit(arg, argv[++i], args.limits)) {
             return false;
         }
     }
@@ -107,6 +126,7 @@ int main(int argc, char** argv) {
     devsim::ServerOptions options;
     if (args.fleet.empty() || !ParseAddress(args.bind, options.discoveryAddress)) return Usage();
     options.discoveryPort = static_cast<std::uint16_t>(args.port);
+    options.limits = args.limits;
     if (args.save) options.saveFile = args.fleet;
 
     devsim::Fleet fleet;

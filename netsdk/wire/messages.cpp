@@ -10,6 +10,13 @@
 namespace wire {
 namespace {
 
+// The longest Answer: every text at its full width (a text(N) takes at most
+// N bytes on the wire, like bytes(N)), credentials left out.
+constexpr std::size_t kLongestAnswer = kHeaderSize + sizeof(Token) + sizeof(DeviceRecord) -
+                                       sizeof(DeviceRecord::user) - sizeof(DeviceRecord::password);
+static_assert(kLongestAnswer <= kProbeSize, "an answer must never outgrow the probe that draws it");
+constexpr std::size_t kProbeBodySize = kProbeSize - kHeaderSize;
+
 void PutNetBlock(ByteWriter& w, const NetBlock& block) {
     w.Text(block.ip, sizeof block.ip);
     w.Text(block.mask, sizeof block.mask);
@@ -153,6 +160,8 @@ bool SameDevice(const DeviceId& a, const DeviceId& b) {
 Bytes Encode(const Probe& m) {
     ByteWriter w;
     PutArray(w, m.token);
+    const std::vector<std::uint8_t> padding(kProbeBodySize - m.token.size(), 0);
+    w.Bytes(padding);
     return Seal(MsgType::Probe, w);
 }
 
@@ -270,7 +279,8 @@ Bytes Encode(const ConfigResult& m) {
 Bytes EncodeLogout() { return Seal(MsgType::Logout, ByteWriter{}); }
 
 bool Decode(Body body, Probe& out) {
-    ByteReader r(body);
+    if (body.size() != kProbeBodySize) return false;  // a short probe would draw a larger answer
+    ByteReader r(body.first(out.token.size()));
     GetArray(r, out.token);
     return r.Finished();
 }

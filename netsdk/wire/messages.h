@@ -35,6 +35,12 @@ struct DeviceId {
     std::uint8_t mac[6] = {};
 };
 
+// Every probe datagram is exactly kProbeSize bytes: the token, then zero
+// padding whose content the receiver ignores. No answer is longer (checked
+// where the codecs are defined), so a device never sends more bytes than
+// the probe that drew them, whatever source address the probe claims.
+inline constexpr std::size_t kProbeSize = 512;
+
 struct Probe {
     Token token{};
 };
