@@ -33,6 +33,8 @@ public:
 
     int fd() const { return fd_; }
     std::size_t device() const { return device_; }
+    bool loggedIn() const { return loggedIn_; }
+    SimClock::time_point accepted() const { return accepted_; }
 
 private:
     void Pump(SimClock::time_point now, bool& deviceGone);

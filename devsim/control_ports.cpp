@@ -112,6 +112,10 @@ void ControlPorts::OnListener(std::size_t device, SimClock::time_point now) {
             if (FailedConnection(error)) continue;
             return;
         }
+        if (!devices_[device].gone && perDevice_[device] >= limits_.connectionsPerDevice &&
+            connections_.size() < cap_ && EvictOldestWaiting(device)) {
+            ++counters_.connectionsEvicted;
+        }
         if (devices_[device].gone || !HasRoom(device)) {
             if (!devices_[device].gone) ++counters_.connectionsRefused;
             close(fd);
@@ -123,6 +127,18 @@ void ControlPorts::OnListener(std::size_t device, SimClock::time_point now) {
 
 bool ControlPorts::HasRoom(std::size_t device) const {
     return perDevice_[device] < limits_.connectionsPerDevice && connections_.size() < cap_;
+}
+
+bool ControlPorts::EvictOldestWaiting(std::size_t device) {
+    auto oldest = connections_.end();
+    for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+        const ControlConnection& c = *it->second.connection;
+        if (c.device() != device || c.loggedIn()) continue;
+        if (oldest == connections_.end() || c.accepted() < oldest->second.connection->accepted()) oldest = it;
+    }
+    if (oldest == connections_.end()) return false;
+    Drop(oldest);
+    return true;
 }
 
 void ControlPorts::Admit(int fd, std::size_t device, std::uint32_t peer, SimClock::time_point now) {

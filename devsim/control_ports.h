@@ -1,6 +1,8 @@
 // The fleet's TCP side: a listener per device and the connections accepted
-// on them, run inside the fleet's event loop. Connections beyond the caps
-// (per device, in total) are closed at once; connections past their
+// on them, run inside the fleet's event loop. A device that is full makes
+// room by closing its oldest connection that has not logged in, so silent
+// connections cannot keep a client out; connections beyond the caps
+// otherwise (a device full of sessions, the total) are closed at once; connections past their
 // deadline are closed by Tick. When accepting fails for want of descriptors
 // the listeners rest for a moment instead of waking the loop again at once.
 #pragma once
@@ -48,6 +50,9 @@ private:
     using Entries = std::unordered_map<int, Entry>;
 
     bool HasRoom(std::size_t device) const;
+    // Closes the device's oldest connection that has not logged in; false
+    // if every one has.
+    bool EvictOldestWaiting(std::size_t device);
     void Admit(int fd, std::size_t device, std::uint32_t peer, SimClock::time_point now);
     Entries::iterator Drop(Entries::iterator it);
     void Rest(SimClock::time_point now);

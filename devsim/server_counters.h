@@ -14,6 +14,7 @@ struct ServerCounters {
     std::atomic<std::uint64_t> modifiesApplied{0};
     std::atomic<std::uint64_t> connectionsRefused{0};  // closed at once: over a connection cap
     std::atomic<std::uint64_t> connectionsExpired{0};  // closed for taking too long to log in, or idling
+    std::atomic<std::uint64_t> connectionsEvicted{0};  // pushed out, not logged in, by a newer one
     std::atomic<std::uint64_t> acceptPauses{0};        // times the listeners rested, out of descriptors
     std::atomic<std::uint64_t> datagramsDropped{0};    // over an answer budget or a queue bound
 };

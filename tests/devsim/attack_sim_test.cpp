@@ -27,6 +27,17 @@ TEST(SimulatorUnderAttack, SilentConnectionsAreClosedAndEveryDeviceStillLogsIn) 
     attack::CloseAll(silent);
 }
 
+TEST(SimulatorUnderAttack, SilentConnectionsCannotKeepAClientOutWhileTheyLast) {
+    const devsim::Fleet fleet = attack::OwnFleet(3);
+    attack::Child child;
+    ASSERT_TRUE(child.Start(kDevsim, fleet, {"--login-timeout-ms", "60000"}));
+    // Every device full of connections that never speak, for a minute: a
+    // new client pushes out the oldest of them and logs in at once.
+    std::vector<int> silent = attack::SilentConnections(fleet, 40);
+    EXPECT_EQ(attack::DevicesLoggingIn(fleet, 0s), fleet.devices.size());
+    attack::CloseAll(silent);
+}
+
 // 66 silent connections against a limit of 64 descriptors. With a total cap
 // above the limit accepting fails; with the default cap, taken from the
 // limit, connections beyond it are closed at once. Either way the loop
