@@ -1,10 +1,13 @@
 #include "netsdk/prover_secrets.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <map>
 #include <vector>
 #include <mutex>
+#include <semaphore>
+#include <thread>
 
 #include "netsdk/wire/crypto.h"
 
@@ -20,6 +23,16 @@ constexpr std::size_t kMaxKept = 4096;
 std::mutex g_mutex;
 std::map<CacheKey, wire::spake2::ProverSecret> g_kept;
 std::atomic<long> g_derivations{0};
+
+// The derivation is the costly step of a login (about 1.5 ms of CPU). A run
+// logs in to hundreds of cameras at once: with at most one derivation per
+// core but one, a core always stays free for the caller's other work, such
+// as a window's thread.
+std::counting_semaphore<64>& DerivationSlots() {
+    static std::counting_semaphore<64> slots(
+        static_cast<std::ptrdiff_t>(std::clamp(std::thread::hardware_concurrency(), 2u, 65u) - 1));
+    return slots;
+}
 
 // The table is keyed by a hash of everything the secret depends on, so it
 // holds no password text.
@@ -62,7 +75,10 @@ bool ProverSecretFor(std::string_view user, std::string_view password, const wir
     }
     // Derived outside the lock: other logins go on meanwhile.
     wire::spake2::ProverSecret secret;
-    if (!wire::spake2::DeriveProverSecret(password, user, "", params, secret)) return false;
+    DerivationSlots().acquire();
+    const bool derived = wire::spake2::DeriveProverSecret(password, user, "", params, secret);
+    DerivationSlots().release();
+    if (!derived) return false;
     ++g_derivations;
     std::lock_guard lock(g_mutex);
     if (g_kept.size() >= kMaxKept) WipeLocked();
