@@ -34,9 +34,11 @@ TEST_F(ConcurrentAppend, LosesNoNodeWhileTheUiThreadLoads) {
     Select(AddRow(selected.sn));
 
     std::atomic<int> finished{0};
+    std::atomic<bool> loading{false};  // the appenders start with the UI thread's first load
     std::vector<std::thread> appenders;
     for (int t = 0; t < kThreads; ++t) {
         appenders.emplace_back([&, t] {
+            while (!loading.load()) std::this_thread::yield();
             for (int i = 0; i < kPerThread; ++i) AppendDiscoveryNode(RecordOf(t, i), log);
             finished.fetch_add(1);
         });
@@ -49,6 +51,7 @@ TEST_F(ConcurrentAppend, LosesNoNodeWhileTheUiThreadLoads) {
     bool fileAlwaysWhole = true;
     bool fileNeverShrinks = true;
     for (; finished.load() < kThreads && rounds < 1000000; ++rounds) {
+        loading.store(true);
         Load();
         everyLoadWhole = everyLoadWhole && SameBytes(modifyRecord, AsLoaded(selected));
         const std::vector<std::string> serials = SerialsInFile(ReadFile(kDiscoveryFileName));
