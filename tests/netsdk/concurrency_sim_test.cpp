@@ -23,6 +23,7 @@ TEST(ConcurrencySim, ThousandLoginsBesideADiscoveryAndAModify) {
     netsdk::Settings settings = netsdk::CurrentSettings();
     settings.connectTimeoutMs = 10000;  // a thousand connections at once queue up
     settings.ioTimeoutMs = 10000;
+    settings.modifyTimeoutMs = 10000;  // and so do their key exchanges, the modify's among them
     netsdk::ApplySettings(settings);
     const devsim::Fleet running = server->Snapshot();
 
