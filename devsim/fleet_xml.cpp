@@ -183,6 +183,16 @@ bool CheckAttributes(const TiXmlElement& element, std::span<const char* const> k
     return false;
 }
 
+// An element that holds attributes only: Eth0, Wifi, G3, Behaviour, Config.
+bool CheckLeaf(const TiXmlElement& element, std::span<const char* const> known, const std::string& who,
+               std::string& error) {
+    if (!CheckAttributes(element, known, who, error)) return false;
+    const TiXmlElement* child = element.FirstChildElement();
+    if (child == nullptr) return true;
+    error = At(*child) + who + "unknown element <" + child->Value() + ">";
+    return false;
+}
+
 // Children of a Device: each net block and Behaviour at most once, Config
 // any number of times, nothing else.
 bool CheckChildren(const TiXmlElement& device, const std::string& who, std::string& error) {
@@ -207,7 +217,7 @@ bool CheckChildren(const TiXmlElement& device, const std::string& who, std::stri
 bool ReadNetBlock(const TiXmlElement* element, NetBlock& block, const std::string& who, std::string& error) {
     if (element == nullptr) return true;
     const std::string where = who + element->Value() + ": ";
-    if (!CheckAttributes(*element, kNetAttributes, where, error)) return false;
+    if (!CheckLeaf(*element, kNetAttributes, where, error)) return false;
     AttributeReader a(*element);
     a.Text("ip", block.ip);
     a.Text("mask", block.mask);
@@ -221,7 +231,7 @@ bool ReadNetBlock(const TiXmlElement* element, NetBlock& block, const std::strin
 
 bool ReadBehaviour(const TiXmlElement* element, Behaviour& b, const std::string& who, std::string& error) {
     if (element == nullptr) return true;
-    if (!CheckAttributes(*element, kBehaviourAttributes, who + "Behaviour: ", error)) return false;
+    if (!CheckLeaf(*element, kBehaviourAttributes, who + "Behaviour: ", error)) return false;
     AttributeReader a(*element);
     a.Number("refuseLogins", b.refuseLogins, 0, 1000000);
     a.Flag("wrongPassword", b.wrongPassword);
@@ -240,7 +250,7 @@ bool ReadConfig(const TiXmlElement& device, std::vector<ConfigItem>& config, con
                 std::string& error) {
     for (const TiXmlElement* item = device.FirstChildElement("Config"); item != nullptr;
          item = item->NextSiblingElement("Config")) {
-        if (!CheckAttributes(*item, kConfigAttributes, who + "Config: ", error)) return false;
+        if (!CheckLeaf(*item, kConfigAttributes, who + "Config: ", error)) return false;
         ConfigItem entry;
         if (const char* name = item->Attribute("name")) entry.name = name;
         if (const char* value = item->Attribute("value")) entry.value = value;
@@ -425,6 +435,10 @@ bool ReadFleet(const TiXmlDocument& doc, Fleet& fleet, std::string& error) {
         return false;
     }
     if (!CheckAttributes(*root, {}, "Fleet: ", error)) return false;
+    if (const TiXmlElement* second = root->NextSiblingElement()) {
+        error = At(*second) + "a second root element <" + second->Value() + ">";
+        return false;
+    }
     Fleet result;
     std::vector<int> rows;
     for (const TiXmlElement* e = root->FirstChildElement(); e != nullptr; e = e->NextSiblingElement()) {

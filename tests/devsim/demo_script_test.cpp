@@ -37,10 +37,11 @@ TEST_F(DemoScript, WithTheSamplePortsTakenRunsOnFreePortsAndListsTheFleet) {
     if (std::string(TARNWICK_HAS_CLI).empty()) GTEST_SKIP() << "tarnwick-cli is not part of this build";
     const HeldPort discovery{SOCK_DGRAM, "127.0.0.1", 39300, "cannot bind the discovery socket to 127.0.0.1:39300"};
     const HeldPort control{SOCK_STREAM, "127.0.1.5", 8000, "device DE1600000301: cannot listen on 127.0.1.5:8000"};
+    // The discovery port is always held, so that the demo's fleet never
+    // answers the other tests, whose SDK settings aim at 127.0.0.1:39300.
     const DemoCase cases[] = {
         {"discovery port taken", {discovery}},
-        {"a control port taken", {control}},
-        {"both taken", {discovery, control}},
+        {"discovery port and a control port taken", {discovery, control}},
     };
     for (const DemoCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,9 +72,7 @@ TEST_F(DemoScript, WithTheSamplePortsTakenRunsOnFreePortsAndListsTheFleet) {
         const std::size_t ready = r.err.find(readyLine);
         ASSERT_NE(ready, std::string::npos) << r.err;
         const std::string port = r.err.substr(ready + readyLine.size(), r.err.find('\n', ready) - ready - readyLine.size());
-        if (c.held.front().type == SOCK_DGRAM) {
-            EXPECT_NE(port, "39300");
-        }
+        EXPECT_NE(port, "39300");
         std::ifstream settings(dir() / "run" / "netsdk.conf");
         const std::string text((std::istreambuf_iterator<char>(settings)), std::istreambuf_iterator<char>());
         EXPECT_NE(text.find("\ndiscovery_port = " + port + "\n"), std::string::npos) << text;
