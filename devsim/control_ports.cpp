@@ -26,10 +26,16 @@ bool ParseAddress(const char* text, std::uint32_t& out) {
     return true;
 }
 
-// A listening socket on address:port; `port` receives the port bound.
-int Listen(std::uint32_t address, std::uint16_t& port) {
+// A listening socket on address:port; `port` receives the port bound. On
+// failure -1, with the reason in `error` (an errno value).
+int Listen(std::uint32_t address, std::uint16_t& port, int& error) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    // Lets a restarted fleet listen while connections of its previous run
+    // linger in TIME_WAIT; a port another socket listens on stays refused.
     const int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in addr{};
@@ -39,6 +45,7 @@ int Listen(std::uint32_t address, std::uint16_t& port) {
     socklen_t length = sizeof addr;
     if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, SOMAXCONN) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+        error = errno;
         close(fd);
         return -1;
     }
@@ -80,7 +87,7 @@ ControlPorts::~ControlPorts() {
     }
 }
 
-bool ControlPorts::Open(int epoll, std::string& error) {
+bool ControlPorts::Open(int epoll, StartFailure& failure) {
     epoll_ = epoll;
     listeners_.assign(devices_.size(), -1);
     perDevice_.assign(devices_.size(), 0);
@@ -89,9 +96,11 @@ bool ControlPorts::Open(int epoll, std::string& error) {
         DeviceRecord& record = devices_[i].profile.record;
         std::uint32_t address = 0;
         std::uint16_t port = record.privatePort;
-        if (!ParseAddress(record.eth0.ip, address) || (listeners_[i] = Listen(address, port)) < 0) {
-            error = std::string("device ") + record.sn + ": cannot listen on " + record.eth0.ip + ":" +
-                    std::to_string(record.privatePort) + ": " + std::strerror(errno);
+        int error = EINVAL;
+        if (!ParseAddress(record.eth0.ip, address) || (listeners_[i] = Listen(address, port, error)) < 0) {
+            failure.text = std::string("device ") + record.sn + ": cannot listen on " + record.eth0.ip + ":" +
+                           std::to_string(record.privatePort) + ": " + std::strerror(error);
+            failure.addressInUse = error == EADDRINUSE;
             return false;
         }
         record.privatePort = port;
@@ -232,7 +241,8 @@ void ControlPorts::CloseListener(std::size_t device) {
 
 bool ControlPorts::MoveListener(std::size_t device, std::uint32_t address) {
     std::uint16_t port = devices_[device].profile.record.privatePort;
-    const int listener = Listen(address, port);
+    int error = 0;
+    const int listener = Listen(address, port, error);
     if (listener < 0) return false;
     CloseListener(device);
     listeners_[device] = listener;

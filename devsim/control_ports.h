@@ -16,6 +16,7 @@
 
 #include "devsim/control_connection.h"
 #include "devsim/server_counters.h"
+#include "devsim/start_failure.h"
 
 namespace devsim {
 
@@ -28,8 +29,8 @@ public:
     ControlPorts& operator=(const ControlPorts&) = delete;
 
     // Listens on every device's address and control port, recording the
-    // port bound; false with `error` set. The listeners join `epoll`.
-    bool Open(int epoll, std::string& error);
+    // port bound; false with `failure` set. The listeners join `epoll`.
+    bool Open(int epoll, StartFailure& failure);
     void OnListener(std::size_t device, SimClock::time_point now);
     void OnConnection(int fd, std::uint32_t events, SimClock::time_point now);
     // Closes the connections past their deadline; ends a rest of the listeners.

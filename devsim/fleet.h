@@ -2,6 +2,7 @@
 // credentials, sensor model, configuration entries and behaviours.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,7 +68,11 @@ struct Fleet {
 std::vector<ConfigItem> ConfigEntries(const DeviceProfile& device);
 
 // Checks what the simulator relies on: texts fit their fields, addresses
-// parse, serial number and MAC pairs are unique. `error` says what is wrong.
-bool ValidateFleet(const Fleet& fleet, std::string& error);
+// parse, every device has a password or a verifier, and no two devices share
+// a serial number, an eth0 address or a MAC (an unset MAC is not compared).
+// `error` says what is wrong in one line; `where`, when given, names device i
+// in it (a fleet file gives its line), otherwise the serial number alone does.
+bool ValidateFleet(const Fleet& fleet, std::string& error,
+                   const std::function<std::string(std::size_t)>& where = {});
 
 }  // namespace devsim

@@ -37,6 +37,13 @@ bool ParseAddress(const char* text, std::uint32_t& out) {
     return true;
 }
 
+std::string AddressText(std::uint32_t address) {
+    const in_addr parsed{htonl(address)};
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &parsed, text, sizeof text);
+    return text;
+}
+
 std::optional<SimClock::time_point> Earliest(std::optional<SimClock::time_point> a,
                                              std::optional<SimClock::time_point> b) {
     if (!a || !b) return a ? a : b;
@@ -64,12 +71,12 @@ public:
         }
     }
 
-    bool Open(std::string& error, std::uint16_t& discoveryPort) {
+    bool Open(StartFailure& failure, std::uint16_t& discoveryPort) {
         epoll_ = epoll_create1(EPOLL_CLOEXEC);
         stopFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (epoll_ < 0 || stopFd_ < 0) return Fail(error, "cannot create the event loop");
+        if (epoll_ < 0 || stopFd_ < 0) return Fail(failure, "cannot create the event loop", errno);
         WatchFd(epoll_, EPOLL_CTL_ADD, stopFd_, EPOLLIN, EventTag(EventKind::Stop, 0));
-        return OpenDiscovery(error, discoveryPort) && ports_.Open(epoll_, error);
+        return OpenDiscovery(failure, discoveryPort) && ports_.Open(epoll_, failure);
     }
 
     void Begin() { thread_ = std::thread([this] { Run(); }); }
@@ -88,17 +95,21 @@ public:
     }
 
 private:
-    static bool Fail(std::string& error, const std::string& what) {
-        error = what;
+    static bool Fail(StartFailure& failure, const std::string& what, int error) {
+        failure.text = what + ": " + std::strerror(error);
+        failure.addressInUse = error == EADDRINUSE;
         return false;
     }
 
-    bool OpenDiscovery(std::string& error, std::uint16_t& discoveryPort) {
+    // No SO_REUSEADDR or SO_REUSEPORT here: for UDP they would let a second
+    // simulator bind the same address and port and take part of the probes,
+    // so a port already held is refused instead.
+    bool OpenDiscovery(StartFailure& failure, std::uint16_t& discoveryPort) {
+        const std::string where = AddressText(options_.discoveryAddress) + ":" + std::to_string(options_.discoveryPort);
         discovery_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (discovery_ < 0) return Fail(error, "cannot create the discovery socket");
+        if (discovery_ < 0) return Fail(failure, "cannot create the discovery socket for " + where, errno);
         const int on = 1;
         const int buffer = 4 * 1024 * 1024;
-        setsockopt(discovery_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         setsockopt(discovery_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
         if (setsockopt(discovery_, SOL_SOCKET, SO_SNDBUFFORCE, &buffer, sizeof buffer) != 0) {
             setsockopt(discovery_, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
@@ -107,7 +118,7 @@ private:
         socklen_t length = sizeof addr;
         if (bind(discovery_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
             getsockname(discovery_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
-            return Fail(error, "cannot bind the discovery socket: " + std::string(std::strerror(errno)));
+            return Fail(failure, "cannot bind the discovery socket to " + where, errno);
         }
         discoveryPort = ntohs(addr.sin_port);
         outbox_.SetSocket(discovery_);
@@ -229,11 +240,19 @@ private:
 };
 
 std::unique_ptr<FleetServer> FleetServer::Start(const Fleet& fleet, const ServerOptions& options,
-                                                std::string& error) {
+                                                StartFailure& failure) {
     std::unique_ptr<FleetServer> server(new FleetServer());
     server->loop_ = std::make_unique<Loop>(fleet, options, server->counters_);
-    if (!server->loop_->Open(error, server->discoveryPort_)) return nullptr;
+    if (!server->loop_->Open(failure, server->discoveryPort_)) return nullptr;
     server->loop_->Begin();
+    return server;
+}
+
+std::unique_ptr<FleetServer> FleetServer::Start(const Fleet& fleet, const ServerOptions& options,
+                                                std::string& error) {
+    StartFailure failure;
+    auto server = Start(fleet, options, failure);
+    if (!server) error = failure.text;
     return server;
 }
 

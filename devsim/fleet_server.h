@@ -12,6 +12,7 @@
 #include "devsim/fleet.h"
 #include "devsim/server_counters.h"
 #include "devsim/server_limits.h"
+#include "devsim/start_failure.h"
 
 namespace devsim {
 
@@ -25,8 +26,11 @@ struct ServerOptions {
 
 class FleetServer {
 public:
-    // Binds every socket, then starts the event loop. Null with `error` set
-    // if any address cannot be bound.
+    // Binds every socket, then starts the event loop. Null with `failure`
+    // set if any address cannot be bound; the discovery address and port are
+    // refused while another socket holds them.
+    static std::unique_ptr<FleetServer> Start(const Fleet& fleet, const ServerOptions& options,
+                                              StartFailure& failure);
     static std::unique_ptr<FleetServer> Start(const Fleet& fleet, const ServerOptions& options,
                                               std::string& error);
     ~FleetServer();

@@ -2,11 +2,13 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <span>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "config/xml_file.h"
 #include "record/atomic_file.h"
@@ -45,6 +47,10 @@ public:
         if (std::strlen(value) >= N) return Fail(std::string(name) + " too long");
         std::memset(field, 0, N);
         std::memcpy(field, value, std::strlen(value));
+    }
+
+    void Required(const char* name, const char* why) {
+        if (element_.Attribute(name) == nullptr) Fail(std::string("missing ") + name + " (" + why + ")");
     }
 
     void String(const char* name, std::string& out) {
@@ -142,8 +148,76 @@ private:
     std::string error_;
 };
 
-bool ReadNetBlock(const TiXmlElement* element, NetBlock& block, std::string& error) {
+// The attributes and child elements each element of a fleet file may have.
+// Anything else is a misspelling, refused rather than ignored, since an
+// ignored attribute or element silently changes the device.
+constexpr const char* kDeviceAttributes[] = {"sn",          "model",       "user",     "password", "iterations",
+                                             "salt",        "w0",          "L",        "sensorModel",
+                                             "controlPort", "httpPort",    "rtspPort", "version",  "buildDate"};
+constexpr const char* kNetAttributes[] = {"ip", "mask", "gw", "dns1", "dns2", "mac"};
+constexpr const char* kConfigAttributes[] = {"name", "value"};
+constexpr const char* kBehaviourAttributes[] = {"refuseLogins",     "wrongPassword", "configFails",
+                                                "sensorModelEntries", "answerDelayMs", "duplicateAnswers",
+                                                "lateAnswerMs",     "goneMidLogin",  "silent"};
+constexpr const char* kNetBlocks[] = {"Eth0", "Wifi", "G3"};
+
+bool IsOneOf(const char* name, std::span<const char* const> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char* known) { return std::strcmp(name, known) == 0; });
+}
+
+std::string At(const TiXmlElement& element) { return "line " + std::to_string(element.Row()) + ": "; }
+
+// The first attribute of `element` not among `known`, or null.
+const char* UnknownAttribute(const TiXmlElement& element, std::span<const char* const> known) {
+    for (const TiXmlAttribute* a = element.FirstAttribute(); a != nullptr; a = a->Next()) {
+        if (!IsOneOf(a->Name(), known)) return a->Name();
+    }
+    return nullptr;
+}
+
+bool CheckAttributes(const TiXmlElement& element, std::span<const char* const> known, const std::string& who,
+                     std::string& error) {
+    const char* unknown = UnknownAttribute(element, known);
+    if (unknown == nullptr) return true;
+    error = At(element) + who + "unknown attribute \"" + unknown + "\"";
+    return false;
+}
+
+// An element that holds attributes only: Eth0, Wifi, G3, Behaviour, Config.
+bool CheckLeaf(const TiXmlElement& element, std::span<const char* const> known, const std::string& who,
+               std::string& error) {
+    if (!CheckAttributes(element, known, who, error)) return false;
+    const TiXmlElement* child = element.FirstChildElement();
+    if (child == nullptr) return true;
+    error = At(*child) + who + "unknown element <" + child->Value() + ">";
+    return false;
+}
+
+// Children of a Device: each net block and Behaviour at most once, Config
+// any number of times, nothing else.
+bool CheckChildren(const TiXmlElement& device, const std::string& who, std::string& error) {
+    std::vector<std::string> once;
+    for (const TiXmlElement* child = device.FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        const char* name = child->Value();
+        if (std::strcmp(name, "Config") == 0) continue;
+        if (!IsOneOf(name, kNetBlocks) && std::strcmp(name, "Behaviour") != 0) {
+            error = At(*child) + who + "unknown element <" + name + ">";
+            return false;
+        }
+        if (std::find(once.begin(), once.end(), name) != once.end()) {
+            error = At(*child) + who + "second <" + name + ">";
+            return false;
+        }
+        once.emplace_back(name);
+    }
+    return true;
+}
+
+bool ReadNetBlock(const TiXmlElement* element, NetBlock& block, const std::string& who, std::string& error) {
     if (element == nullptr) return true;
+    const std::string where = who + element->Value() + ": ";
+    if (!CheckLeaf(*element, kNetAttributes, where, error)) return false;
     AttributeReader a(*element);
     a.Text("ip", block.ip);
     a.Text("mask", block.mask);
@@ -151,12 +225,13 @@ bool ReadNetBlock(const TiXmlElement* element, NetBlock& block, std::string& err
     a.Text("dns1", block.dns1);
     a.Text("dns2", block.dns2);
     a.Mac("mac", block.mac);
-    if (!a.ok()) error = std::string(element->Value()) + ": " + a.error();
+    if (!a.ok()) error = At(*element) + where + a.error();
     return a.ok();
 }
 
-bool ReadBehaviour(const TiXmlElement* element, Behaviour& b, std::string& error) {
+bool ReadBehaviour(const TiXmlElement* element, Behaviour& b, const std::string& who, std::string& error) {
     if (element == nullptr) return true;
+    if (!CheckLeaf(*element, kBehaviourAttributes, who + "Behaviour: ", error)) return false;
     AttributeReader a(*element);
     a.Number("refuseLogins", b.refuseLogins, 0, 1000000);
     a.Flag("wrongPassword", b.wrongPassword);
@@ -167,21 +242,40 @@ bool ReadBehaviour(const TiXmlElement* element, Behaviour& b, std::string& error
     a.Number("lateAnswerMs", b.lateAnswerMs, 0, 600000);
     a.Flag("goneMidLogin", b.goneMidLogin);
     a.Flag("silent", b.silent);
-    if (!a.ok()) error = "Behaviour: " + a.error();
+    if (!a.ok()) error = At(*element) + who + "Behaviour: " + a.error();
     return a.ok();
 }
 
-bool ReadDevice(const TiXmlElement& element, DeviceProfile& d, std::string& error) {
-    AttributeReader a(element);
+bool ReadConfig(const TiXmlElement& device, std::vector<ConfigItem>& config, const std::string& who,
+                std::string& error) {
+    for (const TiXmlElement* item = device.FirstChildElement("Config"); item != nullptr;
+         item = item->NextSiblingElement("Config")) {
+        if (!CheckLeaf(*item, kConfigAttributes, who + "Config: ", error)) return false;
+        ConfigItem entry;
+        if (const char* name = item->Attribute("name")) entry.name = name;
+        if (const char* value = item->Attribute("value")) entry.value = value;
+        config.push_back(std::move(entry));
+    }
+    return true;
+}
+
+bool HasVerifier(const TiXmlElement& element) {
+    return element.Attribute("iterations") != nullptr || element.Attribute("salt") != nullptr ||
+           element.Attribute("w0") != nullptr || element.Attribute("L") != nullptr;
+}
+
+// The device's own attributes.
+void ReadDeviceAttributes(const TiXmlElement& element, DeviceProfile& d, AttributeReader& a) {
     DeviceRecord& r = d.record;
     a.Text("sn", r.sn, true);
     a.Text("model", r.model);
     a.String("user", d.user);
     a.String("password", d.password);
     // A stored verifier instead of (or besides) the password: what a saved
-    // fleet holds.
-    if (element.Attribute("w0") != nullptr) {
+    // fleet holds. Its four attributes come together.
+    if (HasVerifier(element)) {
         StoredVerifier v;
+        a.Required("iterations", "a verifier needs iterations, salt, w0 and L");
         a.Number("iterations", v.params.iterations, wire::spake2::kMinIterations, wire::spake2::kMaxIterations);
         a.Hex("salt", v.params.salt);
         a.Hex("w0", v.verifier.w0);
@@ -194,24 +288,31 @@ bool ReadDevice(const TiXmlElement& element, DeviceProfile& d, std::string& erro
     a.Number("rtspPort", r.rtspPort, 0, 65535);
     a.Version("version", r.softwareVersion);
     a.Date("buildDate", r.buildDate);
+}
+
+// How errors name the device: by its serial number once that is known.
+std::string Who(const TiXmlElement& element) {
+    const char* sn = element.Attribute("sn");
+    return sn != nullptr && *sn != '\0' && std::strlen(sn) < 48 ? "device " + std::string(sn) + ": " : "Device: ";
+}
+
+bool ReadDevice(const TiXmlElement& element, DeviceProfile& d, std::string& error) {
+    const std::string who = Who(element);
+    if (!CheckAttributes(element, kDeviceAttributes, who, error) || !CheckChildren(element, who, error)) {
+        return false;
+    }
+    AttributeReader a(element);
+    ReadDeviceAttributes(element, d, a);
     if (!a.ok()) {
-        error = "Device: " + a.error();
+        error = At(element) + who + a.error();
         return false;
     }
-    if (!ReadNetBlock(element.FirstChildElement("Eth0"), r.eth0, error) ||
-        !ReadNetBlock(element.FirstChildElement("Wifi"), r.wifi, error) ||
-        !ReadNetBlock(element.FirstChildElement("G3"), r.g3, error) ||
-        !ReadBehaviour(element.FirstChildElement("Behaviour"), d.behaviour, error)) {
-        return false;
-    }
-    for (const TiXmlElement* item = element.FirstChildElement("Config"); item != nullptr;
-         item = item->NextSiblingElement("Config")) {
-        ConfigItem entry;
-        if (const char* name = item->Attribute("name")) entry.name = name;
-        if (const char* value = item->Attribute("value")) entry.value = value;
-        d.config.push_back(std::move(entry));
-    }
-    return true;
+    DeviceRecord& r = d.record;
+    return ReadNetBlock(element.FirstChildElement("Eth0"), r.eth0, who, error) &&
+           ReadNetBlock(element.FirstChildElement("Wifi"), r.wifi, who, error) &&
+           ReadNetBlock(element.FirstChildElement("G3"), r.g3, who, error) &&
+           ReadBehaviour(element.FirstChildElement("Behaviour"), d.behaviour, who, error) &&
+           ReadConfig(element, d.config, who, error);
 }
 
 void PutText(TiXmlElement& e, const char* name, const char* text, std::size_t capacity) {
@@ -333,14 +434,26 @@ bool ReadFleet(const TiXmlDocument& doc, Fleet& fleet, std::string& error) {
         error = "the root element is not Fleet";
         return false;
     }
+    if (!CheckAttributes(*root, {}, "Fleet: ", error)) return false;
+    if (const TiXmlElement* second = root->NextSiblingElement()) {
+        error = At(*second) + "a second root element <" + second->Value() + ">";
+        return false;
+    }
     Fleet result;
-    for (const TiXmlElement* e = root->FirstChildElement("Device"); e != nullptr;
-         e = e->NextSiblingElement("Device")) {
+    std::vector<int> rows;
+    for (const TiXmlElement* e = root->FirstChildElement(); e != nullptr; e = e->NextSiblingElement()) {
+        if (std::strcmp(e->Value(), "Device") != 0) {
+            error = At(*e) + "unknown element <" + e->Value() + "> (a Fleet holds Device elements)";
+            return false;
+        }
         DeviceProfile device;
         if (!ReadDevice(*e, device, error)) return false;
         result.devices.push_back(std::move(device));
+        rows.push_back(e->Row());
     }
-    if (!ValidateFleet(result, error)) return false;
+    if (!ValidateFleet(result, error, [&](std::size_t i) { return "line " + std::to_string(rows[i]); })) {
+        return false;
+    }
     fleet = std::move(result);
     return true;
 }

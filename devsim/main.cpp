@@ -1,8 +1,6 @@
-// tarnwick-devsim: runs a device fleet from a fleet file until interrupted.
-//
-//   tarnwick-devsim --fleet FILE [--bind-discovery ADDR] [--port N] [--save]
-//                   [--login-timeout-ms N] [--idle-timeout-ms N] [--max-connections N]
-//   tarnwick-devsim --generate N [--first-address ADDR] [--control-port N] --out FILE
+// tarnwick-devsim: runs a device fleet from a fleet file until interrupted,
+// or writes a generated fleet file. `tarnwick-devsim --help` lists the
+// options (devsim/command_line.cpp).
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -10,102 +8,35 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "devsim/command_line.h"
 #include "devsim/fleet_generator.h"
 #include "devsim/fleet_server.h"
 #include "devsim/fleet_xml.h"
 
 namespace {
 
+// Exit statuses, as --help describes them.
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+constexpr int kAddressInUse = 3;
+
 volatile sig_atomic_t g_stop = 0;
 void OnSignal(int) { g_stop = 1; }
 
-struct Args {
-    std::string fleet;
-    std::string out;
-    std::string bind = "127.0.0.1";
-    int port = 39300;
-    bool save = false;
-    int generate = -1;
-    std::string firstAddress = "127.1.0.1";
-    int controlPort = 0;
-    devsim::ServerLimits limits;
-};
-
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: tarnwick-devsim --fleet FILE [--bind-discovery ADDR] [--port N] [--save]\n"
-                 "                       [--login-timeout-ms N] [--idle-timeout-ms N] [--max-connections N]\n"
-                 "       tarnwick-devsim --generate N [--first-address ADDR] [--control-port N] --out FILE\n");
-    return 2;
+int Fail(const std::string& line, int status = kFailed) {
+    std::fprintf(stderr, "tarnwick-devsim: %s\n", line.c_str());
+    return status;
 }
 
-// The server limits that can be set from the command line; all positive.
-bool ParseLimit(const std::string& arg, const char* value, devsim::ServerLimits& limits) {
-    const long number = std::atol(value);
-    if (number <= 0) return false;
-    if (arg == "--login-timeout-ms") {
-        limits.loginTimeout = std::chrono::milliseconds(number);
-    } else if (arg == "--idle-timeout-ms") {
-        limits.idleTimeout = std::chrono::milliseconds(number);
-    } else if (arg == "--max-connections") {
-        limits.connections = static_cast<std::size_t>(number);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool Parse(int argc, char** argv, Args& args) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--save") {
-            args.save = true;
-        } else if (!hasValue) {
-            return false;
-        } else if (arg == "--fleet") {
-            args.fleet = argv[++i];
-        } else if (arg == "--out") {
-            args.out = argv[++i];
-        } else if (arg == "--bind-discovery") {
-            args.bind = argv[++i];
-        } else if (arg == "--port") {
-            args.port = std::atoi(argv[++i]);
-        } else if (arg == "--generate") {
-            args.generate = std::atoi(argv[++i]);
-        } else if (arg == "--first-address") {
-            args.firstAddress = argv[++i];
-        } else if (arg == "--control-port") {
-            args.controlPort = std::atoi(argv[++i]);
-        } else if (!ParseLimit(arg, argv[++i], args.limits)) {
-            return false;
-        }
-    }
-    return args.port >= 0 && args.port <= 65535 && args.controlPort >= 0 && args.controlPort <= 65535;
-}
-
-bool ParseAddress(const std::string& text, std::uint32_t& out) {
-    in_addr parsed{};
-    if (inet_pton(AF_INET, text.c_str(), &parsed) != 1) return false;
-    out = ntohl(parsed.s_addr);
-    return true;
-}
-
-int Generate(const Args& args) {
+int Generate(const devsim::CommandLine& line) {
     devsim::GeneratorOptions options;
-    options.count = args.generate;
-    options.controlPort = static_cast<std::uint16_t>(args.controlPort);
-    if (args.out.empty() || args.generate < 0 || !ParseAddress(args.firstAddress, options.firstAddress)) {
-        return Usage();
-    }
+    options.count = line.generate;
+    options.firstAddress = line.firstAddress;
+    options.controlPort = line.controlPort.value_or(0);
     std::string error;
-    if (!devsim::SaveFleetFile(args.out, devsim::GenerateFleet(options), error)) {
-        std::fprintf(stderr, "tarnwick-devsim: %s\n", error.c_str());
-        return 1;
-    }
+    if (!devsim::SaveFleetFile(line.out, devsim::GenerateFleet(options), error)) return Fail(error);
     return 0;
 }
 
@@ -117,27 +48,9 @@ void RaiseOpenFileLimit() {
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Args args;
-    if (!Parse(argc, argv, args)) return Usage();
-    if (args.generate >= 0) return Generate(args);
-    devsim::ServerOptions options;
-    if (args.fleet.empty() || !ParseAddress(args.bind, options.discoveryAddress)) return Usage();
-    options.discoveryPort = static_cast<std::uint16_t>(args.port);
-    options.limits = args.limits;
-    if (args.save) options.saveFile = args.fleet;
-
-    devsim::Fleet fleet;
-    std::string error;
-    if (!devsim::LoadFleetFile(args.fleet, fleet, error)) {
-        std::fprintf(stderr, "tarnwick-devsim: %s\n", error.c_str());
-        return 1;
-    }
-    RaiseOpenFileLimit();
-    // Signals are taken before any thread starts, so every thread blocks them
-    // and the main thread receives them in sigsuspend.
+// Signals are taken before any thread starts, so every thread blocks them
+// and the main thread receives them in sigsuspend.
+sigset_t TakeStopSignals() {
     struct sigaction action{};
     action.sa_handler = OnSignal;
     sigaction(SIGINT, &action, nullptr);
@@ -147,16 +60,51 @@ int main(int argc, char** argv) {
     sigaddset(&blocked, SIGINT);
     sigaddset(&blocked, SIGTERM);
     sigprocmask(SIG_BLOCK, &blocked, &previous);
+    return previous;
+}
 
-    auto server = devsim::FleetServer::Start(fleet, options, error);
-    if (!server) {
-        std::fprintf(stderr, "tarnwick-devsim: %s\n", error.c_str());
-        return 1;
+int Run(const devsim::CommandLine& line) {
+    devsim::Fleet fleet;
+    std::string error;
+    if (!devsim::LoadFleetFile(line.fleet, fleet, error)) return Fail(error);
+    if (line.controlPort) {
+        for (devsim::DeviceProfile& device : fleet.devices) device.record.privatePort = *line.controlPort;
     }
-    std::printf("tarnwick-devsim: %zu devices, discovery on %s:%u\n", fleet.devices.size(), args.bind.c_str(),
+    devsim::ServerOptions options;
+    options.discoveryAddress = line.discoveryAddress;
+    options.discoveryPort = line.port;
+    options.limits = line.limits;
+    if (line.save) options.saveFile = line.fleet;
+
+    RaiseOpenFileLimit();
+    const sigset_t previous = TakeStopSignals();
+    devsim::StartFailure failure;
+    auto server = devsim::FleetServer::Start(fleet, options, failure);
+    if (!server) return Fail(failure.text, failure.addressInUse ? kAddressInUse : kFailed);
+    const in_addr address{htonl(line.discoveryAddress)};
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    std::printf("tarnwick-devsim: %zu devices, discovery on %s:%u\n", fleet.devices.size(), text,
                 server->discoveryPort());
     std::fflush(stdout);
     while (!g_stop) sigsuspend(&previous);
     server->Stop();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    devsim::CommandLine line;
+    std::string error;
+    if (!devsim::ParseCommandLine(argc, argv, line, error)) {
+        return Fail(error + " (tarnwick-devsim --help lists the options)", kBadUsage);
+    }
+    switch (line.command) {
+        case devsim::Command::kHelp: std::fputs(devsim::UsageText(), stdout); return 0;
+        case devsim::Command::kVersion: std::printf("tarnwick-devsim %s\n", TARNWICK_VERSION); return 0;
+        case devsim::Command::kGenerate: return Generate(line);
+        case devsim::Command::kRun: return Run(line);
+    }
+    return kFailed;
 }
