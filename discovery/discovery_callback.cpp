@@ -3,30 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "discovery/device_class.h"
+#include "discovery/device_model.h"
 #include "discovery/ipc_detail_worker.h"
 #include "sdk/field_text.h"
-#include "res/resource_ids.h"
 
 namespace {
-
-struct DeviceClass {
-    const char* name;  // the first three bytes of the record's model
-    int box;           // its type box
-    bool camera;
-};
-
-// The order in which an answer is tested.
-constexpr DeviceClass kClassTests[] = {
-    {"IPC", IDC_TYPE_IPC, true},
-    {"DVR", IDC_TYPE_DVR, false},
-    {"DEC", IDC_TYPE_DEC, false},
-    {"NVR", IDC_TYPE_NVR, false},
-};
-
-std::string CatalogueModelText(const ModelCatalogue& catalogue, const DeviceRecord& record) {
-    if (const std::string* name = FindModelName(catalogue, ModelKeyOf(record, {}))) return *name;
-    return std::string(FieldText(record.model));
-}
 
 void AcceptAnswer(DiscoveryControl& control, const DeviceRecord& record, const DeviceClass& deviceClass) {
     std::lock_guard accept(control.acceptLock);
@@ -39,7 +21,7 @@ void AcceptAnswer(DiscoveryControl& control, const DeviceRecord& record, const D
     slot.rowIndex = n;
 
     AppendDiscoveryNode(record, control.log);
-    const std::string modelText = deviceClass.camera ? std::string() : CatalogueModelText(control.catalogue, record);
+    const std::string modelText = deviceClass.camera ? std::string() : RecorderModelText(control.catalogue, record);
     AddDeviceRow(control, *run, slot, modelText.c_str());
     if (deviceClass.camera) {
         const DeviceSlot* camera = &slot;
@@ -57,9 +39,9 @@ void Q9_CALLCONV OnDeviceDiscovered(const DeviceRecord* record, void* user) {
     if (record == nullptr || user == nullptr) return;
     auto& control = *static_cast<DiscoveryControl*>(user);
     try {
-        for (const DeviceClass& deviceClass : kClassTests) {
+        for (const DeviceClass& deviceClass : kDeviceClasses) {
             if (!control.BoxTicked(deviceClass.box)) continue;
-            if (std::memcmp(record->model, deviceClass.name, 3) != 0) continue;
+            if (!IsOfClass(*record, deviceClass)) continue;
             AcceptAnswer(control, *record, deviceClass);
         }
     } catch (...) {

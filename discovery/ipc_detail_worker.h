@@ -4,21 +4,14 @@
 
 #include <memory>
 
+#include "discovery/device_model.h"
 #include "discovery/device_slot.h"
 #include "sdk/device_record.h"
 
 class DiscoveryControl;
 struct DiscoveryRun;
 
-// Login attempts of a camera, and the pause before each one after the first.
-inline constexpr int kLoginAttempts = 3;
-inline constexpr int kLoginPauseMs = 1000;
-
 // Works on the camera of `slot`, a slot of `run`. A worker whose run has
 // been stopped writes nothing more and ends as soon as its SDK call
 // returns. Returns 1.
 unsigned IpcDetailWorker(DiscoveryControl& control, std::shared_ptr<DiscoveryRun> run, const DeviceSlot* slot);
-
-// The index of the first entry of a configuration block named exactly
-// "SensorModel", or -1.
-int FindSensorModelEntry(const SensorConfigEntry (&entries)[kSensorConfigEntries]);
