@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 
 set(TARNWICK_APP_ID org.tarnwick.Tarnwick)
 set(TARNWICK_HOMEPAGE "https://tarnwick.example.org" CACHE STRING
-    "Project home page; the AppStream screenshot is <homepage>/screenshots/main-dialog.png")
+    "Project home page; the AppStream screenshot is <homepage>/screenshots/main-dialog-discovery.png")
 set(TARNWICK_MAINTAINER "The Tarnwick developers <maintainers@tarnwick.example.org>" CACHE STRING
     "Maintainer of the Debian package")
 
