@@ -56,7 +56,7 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 
 step "lintian"
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --display-info --tag-display-limit 0 "$deb"
 
 step "desktop entry and metainfo"
 desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
