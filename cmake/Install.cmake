@@ -37,6 +37,16 @@ if(month LESS 10)
 endif()
 set(TARNWICK_RELEASE_DATE ${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1})
 
+# What the descriptions say of the programs beside the window.
+if(TARGET tarnwick-cli)
+  set(TARNWICK_OTHER_PROGRAMS "The package also holds tarnwick-cli, which lists and re-addresses
+      devices from a terminal, and tarnwick-devsim, a simulated fleet of
+      devices on the loopback network for trying Tarnwick out.")
+else()
+  set(TARNWICK_OTHER_PROGRAMS "The package also holds tarnwick-devsim, a simulated fleet of
+      devices on the loopback network for trying Tarnwick out.")
+endif()
+
 # Programs.
 set(installed_programs tarnwick-devsim)
 if(TARGET tarnwick)
@@ -110,8 +120,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Tarnwick developers")
 set(CPACK_PACKAGE_CONTACT "${TARNWICK_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find video surveillance devices on a LAN and change their addresses")
-set(CPACK_PACKAGE_DESCRIPTION [[
-Tarnwick is a desktop tool for people who install and look after a local
+set(CPACK_PACKAGE_DESCRIPTION "Tarnwick is a desktop tool for people who install and look after a local
 network of video surveillance devices: network and digital video recorders
 (NVR, DVR), IP cameras (IPC) and decoders (DEC).
 
@@ -121,8 +130,8 @@ into every camera to read its sensor model, and shows a display name from
 the user's own catalogue. A device's wired address, netmask and gateway can
 be changed from the list.
 
-The package also holds tarnwick-devsim, a simulated fleet of devices on the
-loopback network with a sample fleet, for trying Tarnwick out.]])
+${TARNWICK_OTHER_PROGRAMS}")
+string(REPLACE "\n      " "\n" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
