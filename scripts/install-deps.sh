@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, if any is missing.
+# With --package, also the tools that build and check the Debian package.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,9 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   iproute2 xvfb xauth
 )
+if [ "${1:-}" = --package ]; then
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
