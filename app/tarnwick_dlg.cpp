@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/about_dlg.h"
+#include "app/list_actions.h"
 #include "config/interface_texts.h"
 #include "modify/modify_action.h"
 #include "res/list_columns.h"
@@ -92,6 +93,7 @@ bool CTarnwickDlg::OnInitDialog() {
     deviceList->SetBkColor(kListBackground);
     deviceList->SetTextColor(kListText);
     deviceList->SetTextBkColor(kListBackground);
+    AddListActions(*this, *deviceList);
 
     if (LoadInterfaceTexts(UiTexts)) ApplyInterfaceTexts(*this, UiTexts);
     else InsertDefaultColumns();
@@ -138,7 +140,10 @@ void CTarnwickDlg::OnDiscoveryClicked() {
     discovery.OnDiscoveryClicked();
 }
 
-void CTarnwickDlg::OnDiscoveryDone() { EnableControls(true); }
+void CTarnwickDlg::OnDiscoveryDone() {
+    EnableControls(true);
+    discovery.ShowProgress();  // gone now, unless camera models are still pending
+}
 
 void CTarnwickDlg::OnClose() {
     // A close during a run is refused and changes nothing: the control loop

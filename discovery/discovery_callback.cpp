@@ -23,10 +23,18 @@ void AcceptAnswer(DiscoveryControl& control, const DeviceRecord& record, const D
     AppendDiscoveryNode(record, control.log);
     const std::string modelText = deviceClass.camera ? std::string() : RecorderModelText(control.catalogue, record);
     AddDeviceRow(control, *run, slot, modelText.c_str());
+    ++run->devicesFound;
     if (deviceClass.camera) {
         const DeviceSlot* camera = &slot;
-        control.workerThreads.Start([&control, run, camera] { IpcDetailWorker(control, run, camera); });
+        ++run->modelsPending;
+        const bool started = control.workerThreads.Start([&control, run, camera] {
+            IpcDetailWorker(control, run, camera);
+            --run->modelsPending;
+            control.PostProgress(run);
+        });
+        if (!started) --run->modelsPending;
     }
+    control.PostProgress(run);
 
     std::lock_guard lock(control.listLock);
     ++run->rowCount;

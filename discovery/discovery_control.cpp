@@ -85,6 +85,7 @@ void DiscoveryControl::StartRun() {
             std::lock_guard accept(acceptLock);
             ResetDiscoveryLog(log);
             PostClearList(run->generation);
+            PostProgress(run);
             currentRun = run;
         }
         discoveryThread = std::thread(DiscoveryRunThread, this, run);
@@ -137,6 +138,34 @@ void DiscoveryControl::PostModelText(std::uint64_t runGeneration, int rowIndex, 
         if (runGeneration != shownRun_) return;
         if (platform::ListView* list = dialog.GetListView(IDC_DEVICE_LIST)) list->SetItemText(rowIndex, 1, text);
     });
+}
+
+void DiscoveryControl::PostProgress(const std::shared_ptr<DiscoveryRun>& run) {
+    if (run->progressQueued.exchange(true)) return;
+    dialog.PostToUi([this, run] {
+        run->progressQueued = false;
+        if (run->generation != shownRun_) return;
+        progressRun_ = run;
+        ShowProgress();
+    });
+}
+
+void DiscoveryControl::ShowProgress() {
+    if (!progressRun_ || progressRun_->generation != shownRun_) {
+        progressRun_.reset();
+        dialog.SetDlgItemText(IDC_RUN_PROGRESS, "");
+        return;
+    }
+    const std::int32_t found = progressRun_->devicesFound.load();
+    const std::int32_t pending = progressRun_->modelsPending.load();
+    if (completionSent.load() && pending == 0) {
+        progressRun_.reset();
+        dialog.SetDlgItemText(IDC_RUN_PROGRESS, "");
+        return;
+    }
+    std::string text = "Found " + std::to_string(found) + (found == 1 ? " device" : " devices");
+    if (pending > 0) text += ", " + std::to_string(pending) + (pending == 1 ? " camera model" : " camera models") + " pending";
+    dialog.SetDlgItemText(IDC_RUN_PROGRESS, text);
 }
 
 void DiscoveryControl::PostDone() {

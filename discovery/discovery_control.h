@@ -50,6 +50,12 @@ struct DiscoveryRun {
     std::int32_t reportedCount = 0;
     std::int32_t finalCount = 0;
     bool finalFrozen = false;  // finalCount is taken: only now may the run end
+
+    // For the progress shown in the window: rows added, and camera workers
+    // that have not yet ended.
+    std::atomic<std::int32_t> devicesFound{0};
+    std::atomic<std::int32_t> modelsPending{0};
+    std::atomic<bool> progressQueued{false};  // an update is already on its way
 };
 
 class DiscoveryControl {
@@ -93,6 +99,12 @@ public:
     void PostClearList(std::uint64_t runGeneration);
     void PostRow(std::uint64_t runGeneration, int rowIndex, DeviceRowTexts texts);
     void PostModelText(std::uint64_t runGeneration, int rowIndex, std::string text);
+    // Queues one update of the progress text for `run`, unless one is
+    // already queued: it reads the counts when it runs.
+    void PostProgress(const std::shared_ptr<DiscoveryRun>& run);
+    // UI thread: the progress text of the run the list shows, empty once
+    // that run has ended and no camera model is pending.
+    void ShowProgress();
 
     platform::Dialog& dialog;
     DiscoveryLog& log;
@@ -136,4 +148,5 @@ private:
     bool started_ = false;
     // The run whose rows the list shows. UI thread only.
     std::uint64_t shownRun_ = 0;
+    std::shared_ptr<DiscoveryRun> progressRun_;  // UI thread only
 };

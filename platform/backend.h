@@ -68,6 +68,14 @@ public:
     // (ANSI code page) and returns the id of the button that closed it.
     // MB_OK: one OK button, no icon.
     virtual int MessageBox(Dialog& owner, std::string_view text, std::string_view caption, unsigned type) = 0;
+    // Puts `text` (ANSI code page) on the clipboard.
+    virtual void SetClipboardText(std::string_view text) = 0;
+    // Opens `url` in the user's browser; false when nothing could open it.
+    virtual bool OpenUrl(std::string_view url) = 0;
+    // Asks where to save a file, starting from `suggested`; the path chosen
+    // (in the file system's encoding), or empty when the user cancelled.
+    virtual std::string AskSaveFileName(Dialog& owner, std::string_view caption, std::string_view suggested,
+                                        std::string_view filter) = 0;
 };
 
 void SetBackend(Backend* backend);

@@ -3,11 +3,21 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/window_messages.h"
 
 namespace platform {
+
+// A command the list offers on a row's context menu, for the row clicked.
+struct ListAction {
+    std::string text;                       // ANSI code page; & marks the access key
+    std::function<bool(int item)> enabled;  // asked when the menu opens; null: always
+    std::function<void(int item)> chosen;
+};
 
 class ListView {
 public:
@@ -41,6 +51,12 @@ public:
     virtual ColorRef BkColor() const = 0;
     virtual ColorRef TextColor() const = 0;
     virtual ColorRef TextBkColor() const = 0;
+
+    // The copy key (Ctrl+C) while the list has the focus.
+    virtual void SetCopyAction(std::function<void()> copy) = 0;
+    // The menu of a right click on a row, which selects that row first. A
+    // right click elsewhere goes on to the window's own menu.
+    virtual void SetRowMenu(std::vector<ListAction> actions) = 0;
 };
 
 }  // namespace platform

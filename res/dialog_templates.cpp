@@ -34,6 +34,9 @@ constexpr std::array kMainControls = {
     ControlTemplate{IDC_TYPE_IPC, ControlKind::CheckBox, "IPC", 87, 257, 27, 10, kCheckStyle},
     ControlTemplate{IDC_TYPE_DEC, ControlKind::CheckBox, "DEC", 158, 257, 29, 10, kCheckStyle},
     ControlTemplate{IDC_TYPE_NVR, ControlKind::CheckBox, "NVR", 231, 257, 29, 10, kCheckStyle},
+    // In the free part of the group box, between the class boxes and the
+    // Discovery button; empty, so unseen, while no run is in progress.
+    ControlTemplate{IDC_RUN_PROGRESS, ControlKind::Label, "", 272, 258, 268, 8, SS_LEFT | SS_NOPREFIX},
 };
 
 constexpr std::array kAboutControls = {

@@ -22,3 +22,5 @@ inline constexpr int IDC_TYPE_NVR = 1011;
 inline constexpr int IDC_LABEL_LOCAL_IP = 1013;
 inline constexpr int IDC_LABEL_NETMASK = 1014;
 inline constexpr int IDC_LABEL_GATEWAY = 1015;
+// Ours, beside the system's controls: the run's progress in the group box.
+inline constexpr int IDC_RUN_PROGRESS = 1100;

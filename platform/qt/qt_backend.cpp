@@ -2,7 +2,13 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QImageReader>
+#include <QUrl>
 #include <QMessageBox>
 #include <QPixmap>
 
@@ -78,6 +84,19 @@ int QtBackend::MessageBox(Dialog& owner, std::string_view text, std::string_view
     box.setTextFormat(Qt::PlainText);
     box.exec();
     return IDOK;
+}
+
+void QtBackend::SetClipboardText(std::string_view text) { QGuiApplication::clipboard()->setText(ToQString(text)); }
+
+bool QtBackend::OpenUrl(std::string_view url) {
+    return QDesktopServices::openUrl(QUrl(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))));
+}
+
+std::string QtBackend::AskSaveFileName(Dialog& owner, std::string_view caption, std::string_view suggested,
+                                       std::string_view filter) {
+    const QString path =
+        QFileDialog::getSaveFileName(WidgetOf(owner), ShownTitle(caption), ToQString(suggested), ToQString(filter));
+    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
 }
 
 int RunApplication(int& argc, char** argv, WinApp& app) {

@@ -21,6 +21,10 @@ public:
     Icon LoadIconResource(int id) override;
     void SetSettingsScope(std::string_view scope) override;
     int MessageBox(Dialog& owner, std::string_view text, std::string_view caption, unsigned type) override;
+    void SetClipboardText(std::string_view text) override;
+    bool OpenUrl(std::string_view url) override;
+    std::string AskSaveFileName(Dialog& owner, std::string_view caption, std::string_view suggested,
+                                std::string_view filter) override;
 };
 
 // Starts Qt, installs the backend and runs the application object. Returns

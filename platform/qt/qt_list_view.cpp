@@ -4,7 +4,10 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyle>
+#include <QContextMenuEvent>
 #include <QItemSelectionModel>
+#include <QMenu>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
@@ -169,6 +172,43 @@ void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     }
 }
 
+namespace {
+
+// Right clicks on the list's rows open the row menu; elsewhere the event
+// goes on, to the window's own menu.
+class RowMenuFilter : public QObject {
+public:
+    RowMenuFilter(QtListView& list, QObject* parent) : QObject(parent), list_(list) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ContextMenu) return QObject::eventFilter(watched, event);
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        return list_.ShowRowMenu(menuEvent->pos(), menuEvent->globalPos());
+    }
+
+private:
+    QtListView& list_;
+};
+
+// The copy key pressed in the list.
+class CopyKeyFilter : public QObject {
+public:
+    CopyKeyFilter(std::function<void()>& copy, QObject* parent) : QObject(parent), copy_(copy) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+        if (!key || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) || !copy_) {
+            return QObject::eventFilter(watched, event);
+        }
+        if (event->type() == QEvent::KeyPress) copy_();
+        event->accept();
+        return true;
+    }
+
+private:
+    std::function<void()>& copy_;
+};
+
+}  // namespace
+
 QtListView::QtListView(QTableView* view, std::uint32_t style, std::function<void()> changed)
     : view_(view), model_(new DeviceListModel(view)), changed_(std::move(changed)) {
     const QPalette palette = view->palette();
@@ -328,6 +368,42 @@ void QtListView::SetTextBkColor(ColorRef color) {
     textBk_ = color;
     model_->SetColors(text_, textBk_);
     ApplyPalette();
+}
+
+void QtListView::SetCopyAction(std::function<void()> copy) {
+    const bool first = !copy_;
+    copy_ = std::move(copy);
+    if (first && view_) view_->installEventFilter(new CopyKeyFilter(copy_, view_));
+}
+
+void QtListView::SetRowMenu(std::vector<ListAction> actions) {
+    const bool first = rowMenu_.empty();
+    rowMenu_ = std::move(actions);
+    if (first && view_) view_->viewport()->installEventFilter(new RowMenuFilter(*this, view_));
+}
+
+bool QtListView::ShowRowMenu(const QPoint& pos, const QPoint& globalPos) {
+    if (!view_ || rowMenu_.empty()) return false;
+    const int row = view_->indexAt(pos).row();
+    if (row < 0) return false;
+    QItemSelectionModel* selection = view_->selectionModel();
+    if (!selection->isRowSelected(row, QModelIndex())) {
+        selection->select(model_->index(row, 0),
+                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    selection->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+    QMenu menu(view_);
+    menu.setObjectName(QStringLiteral("rowMenu"));
+    for (const ListAction& action : rowMenu_) {
+        QAction* item = menu.addAction(ToQString(action.text));
+        item->setEnabled(!action.enabled || action.enabled(row));
+        const std::function<void(int)> chosen = action.chosen;
+        QObject::connect(item, &QAction::triggered, &menu, [chosen, row] {
+            if (chosen) chosen(row);
+        });
+    }
+    menu.exec(globalPos);
+    return true;
 }
 
 }  // namespace platform::qt

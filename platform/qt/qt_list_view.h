@@ -101,8 +101,14 @@ public:
     ColorRef TextColor() const override { return text_; }
     ColorRef TextBkColor() const override { return textBk_; }
 
+    void SetCopyAction(std::function<void()> copy) override;
+    void SetRowMenu(std::vector<ListAction> actions) override;
+
     QTableView* View() const { return view_; }
     DeviceListModel* Model() const { return model_; }
+    // The row menu for a right click at `pos` (viewport coordinates): the
+    // row there is selected first. False when no row is there.
+    bool ShowRowMenu(const QPoint& pos, const QPoint& globalPos);
 
 private:
     void ApplyPalette();
@@ -113,6 +119,8 @@ private:
     QPointer<QTableView> view_;
     DeviceListModel* model_;
     std::function<void()> changed_;
+    std::function<void()> copy_;
+    std::vector<ListAction> rowMenu_;
     bool changePending_ = false;
     bool pacing_ = false;
     std::uint32_t exStyle_ = 0;

@@ -34,10 +34,21 @@ TEST_F(DiscoveryWindowTest, RecordersFirstThenTheWholeFleetWithCameraNames) {
                                                                     {"NV1600000102", "Tarn Recorder 16"},
                                                                     {"NV9900000999", "NVR-9999"}}));
 
+    // No camera was asked for: the progress is gone with the run.
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_RUN_PROGRESS), "");
+
     for (int id : {IDC_TYPE_DVR, IDC_TYPE_IPC, IDC_TYPE_DEC}) Click(id);
     Click(IDC_DISCOVERY);
+    ASSERT_TRUE(WaitFor([&] { return dlg.GetDlgItemText(IDC_RUN_PROGRESS).rfind("Found ", 0) == 0; }));
     ASSERT_TRUE(WaitFor([&] { return Enabled(IDC_DISCOVERY); }));
     ASSERT_EQ(dlg.deviceList->GetItemCount(), 11);
+    // The controls are back while slow cameras still log in: the count of
+    // models still pending stays until the last one is in.
+    const std::string progress = dlg.GetDlgItemText(IDC_RUN_PROGRESS);
+    EXPECT_TRUE(progress.rfind("Found 11 devices, ", 0) == 0 && progress.find("pending") != std::string::npos)
+        << progress;
+    ASSERT_TRUE(testing_support::SaveWindowPicture(Widget(), std::filesystem::path(TARNWICK_SCREENSHOT_DIR) /
+                                                                 "main-dialog-progress.png"));
     // IC8C00000404 refuses its first login, so its name comes a second later.
     const std::map<std::string, std::string> expected = {
         {"NV0800000101", "Tarn Recorder 8"},       {"NV1600000102", "Tarn Recorder 16"},
@@ -48,6 +59,7 @@ TEST_F(DiscoveryWindowTest, RecordersFirstThenTheWholeFleetWithCameraNames) {
         {"NV9900000999", "NVR-9999"}};
     EXPECT_TRUE(WaitFor([&] { return ModelsBySerial() == expected; }));
     EXPECT_EQ(ModelsBySerial(), expected);
+    EXPECT_TRUE(WaitFor([&] { return dlg.GetDlgItemText(IDC_RUN_PROGRESS).empty(); }));
 
     std::vector<std::string> rows;
     for (int row = 0; row < 11; ++row) rows.push_back(Text(row, 0));

@@ -39,6 +39,11 @@ public:
     platform::ColorRef BkColor() const override { return bk; }
     platform::ColorRef TextColor() const override { return textColor; }
     platform::ColorRef TextBkColor() const override { return textBk; }
+    void SetCopyAction(std::function<void()> copy) override { copyAction = std::move(copy); }
+    void SetRowMenu(std::vector<platform::ListAction> actions) override { rowMenu = std::move(actions); }
+
+    std::function<void()> copyAction;
+    std::vector<platform::ListAction> rowMenu;
 
     std::vector<Column> columns;
     std::vector<std::vector<std::string>> rows;
@@ -91,6 +96,18 @@ public:
     void SetSettingsScope(std::string_view) override {}
     // Records the box and answers as its OK button would.
     int MessageBox(platform::Dialog& owner, std::string_view text, std::string_view caption, unsigned type) override;
+    void SetClipboardText(std::string_view text) override { clipboard.assign(text); }
+    bool OpenUrl(std::string_view url) override {
+        openedUrls.emplace_back(url);
+        return true;
+    }
+    std::string AskSaveFileName(platform::Dialog&, std::string_view, std::string_view, std::string_view) override {
+        return saveFileName;
+    }
+
+    std::string clipboard;
+    std::vector<std::string> openedUrls;
+    std::string saveFileName;  // what the user "chooses"; empty: cancelled
 
     struct ShownMessage {
         std::string text;
