@@ -101,6 +101,8 @@ std::string QtBackend::AskSaveFileName(Dialog& owner, std::string_view caption, 
 
 int RunApplication(int& argc, char** argv, WinApp& app) {
     QApplication qapp(argc, argv);
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnwick.Tarnwick"));
     QtBackend backend;
     SetBackend(&backend);
     const bool keepRunning = app.InitInstance();
