@@ -1,5 +1,6 @@
 #include "fuzz_bodies.h"
 
+#include <array>
 #include <cstring>
 #include <span>
 #include <string>
@@ -10,9 +11,12 @@
 #include "devsim/fleet_generator.h"
 #include "devsim/fleet_xml.h"
 #include "netsdk/answer_filter.h"
+#include "netsdk/onvif/responses.h"
+#include "netsdk/onvif/rules.h"
 #include "netsdk/settings.h"
 #include "netsdk/wire/header.h"
 #include "netsdk/wire/messages.h"
+#include "sdk/device_record.h"
 
 namespace fuzz {
 namespace {
@@ -47,6 +51,68 @@ std::vector<devsim::DeviceState> TwoDevices() {
     std::vector<devsim::DeviceState> devices;
     for (const auto& profile : TwoProfiles().devices) devices.emplace_back(profile);
     return devices;
+}
+
+std::string_view AsText(const std::uint8_t* data, std::size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
+
+// What the record will hold must fit it, whatever the device sent.
+void CheckRecordModel(const onvif::ClassEvidence& evidence) {
+    if (onvif::RecordModel(evidence).size() >= sizeof(DeviceRecord::model)) __builtin_trap();
+}
+
+void CheckInterfaces(const std::vector<onvif::NetworkInterface>& interfaces) {
+    for (const onvif::NetworkInterface& entry : interfaces) {
+        std::array<std::uint8_t, 6> mac;
+        onvif::ParseMac(entry.hwAddress, mac);
+        for (const auto& address : entry.manual) {
+            if (onvif::NetmaskToPrefix(onvif::PrefixToNetmask(address.prefixLength)) != address.prefixLength) {
+                __builtin_trap();
+            }
+        }
+    }
+}
+
+int OnvifDeviceResponse(unsigned selector, std::string_view body) {
+    using namespace onvif;
+    Fault fault;
+    switch (selector % 11) {
+        case 0: { DateTime v; if (ParseSystemDateAndTime(body, v, &fault) == ParseStatus::Ok) UnixSeconds(v); break; }
+        case 1: {
+            DeviceInformation v;
+            if (ParseDeviceInformation(body, v, &fault) == ParseStatus::Ok) {
+                FirmwareVersion(v.firmwareVersion);
+                CheckRecordModel({v.model, {}, {}, {}});
+            }
+            break;
+        }
+        case 2: {
+            std::vector<NetworkInterface> v;
+            if (ParseNetworkInterfaces(body, v, &fault) == ParseStatus::Ok) CheckInterfaces(v);
+            break;
+        }
+        case 3: { std::vector<std::string> v; ParseNetworkDefaultGateway(body, v, &fault); break; }
+        case 4: { DnsInformation v; ParseDNS(body, v, &fault); break; }
+        case 5: {
+            std::vector<NetworkProtocol> v;
+            ParseNetworkProtocols(body, v, &fault);
+            for (const auto& p : v) {
+                for (const int port : p.ports) if (port < 1 || port > 65535) __builtin_trap();
+            }
+            break;
+        }
+        case 6: {
+            std::vector<Service> v;
+            if (ParseServices(body, v, &fault) == ParseStatus::Ok) CheckRecordModel({"", {}, {}, v});
+            break;
+        }
+        case 7: { bool v; ParseSetNetworkInterfaces(body, v, &fault); break; }
+        case 8: ParseSetNetworkDefaultGateway(body, &fault); break;
+        case 9: { std::string v; ParseSystemReboot(body, v, &fault); break; }
+        default: ParseFault(body, fault); break;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -147,6 +213,22 @@ int FleetXml(const std::uint8_t* data, std::size_t size) {
     std::string error;
     devsim::ParseFleetXml(std::string_view(reinterpret_cast<const char*>(data), size), fleet, error);
     return 0;
+}
+
+int OnvifProbeMatches(const std::uint8_t* data, std::size_t size) {
+    onvif::ProbeMatches answer;
+    if (onvif::ParseProbeMatches(AsText(data, size), answer) != onvif::ParseStatus::Ok) return 0;
+    if (answer.relatesTo.empty()) __builtin_trap();
+    for (const onvif::ProbeMatch& match : answer.matches) {
+        if (match.address.empty()) __builtin_trap();
+        CheckRecordModel({match.address, match.types, match.scopes, {}});
+    }
+    return 0;
+}
+
+int OnvifResponse(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    return OnvifDeviceResponse(data[0], AsText(data + 1, size - 1));
 }
 
 }  // namespace fuzz

@@ -16,6 +16,9 @@ int DeviceDatagram(const std::uint8_t* data, std::size_t size);
 int DeviceStream(const std::uint8_t* data, std::size_t size);
 int KeyExchange(const std::uint8_t* data, std::size_t size);
 int FleetXml(const std::uint8_t* data, std::size_t size);
+int OnvifProbeMatches(const std::uint8_t* data, std::size_t size);
+// The first byte picks the response parser; the rest is the body.
+int OnvifResponse(const std::uint8_t* data, std::size_t size);
 
 struct Target {
     const char* name;  // also the corpus folder's name
@@ -25,7 +28,7 @@ struct Target {
 inline constexpr Target kTargets[] = {
     {"sdk_datagram", SdkDatagram}, {"sdk_frame", SdkFrame},         {"sdk_settings", SdkSettings},
     {"device_datagram", DeviceDatagram}, {"device_stream", DeviceStream}, {"key_exchange", KeyExchange},
-    {"fleet_xml", FleetXml},
+    {"fleet_xml", FleetXml}, {"onvif_probe_matches", OnvifProbeMatches}, {"onvif_response", OnvifResponse},
 };
 
 }  // namespace fuzz
