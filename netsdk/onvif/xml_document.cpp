@@ -1,8 +1,10 @@
 #include "netsdk/onvif/xml_document.h"
 
+#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 
 #include <climits>
 #include <mutex>
@@ -20,6 +22,25 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 void RefuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
     xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
 }
+
+// libxml2 reports some errors (encoding failures among them) through its
+// generic handler whatever the parse options say; a device's bad bytes must
+// not reach our standard error. The handler is per thread in libxml2.
+void IgnoreError(void*, const char*, ...) {}
+
+class QuietErrors {
+public:
+    QuietErrors() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, IgnoreError);
+    }
+    ~QuietErrors() { xmlSetGenericErrorFunc(context_, handler_); }
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+
+private:
+    xmlGenericErrorFunc handler_;
+    void* context_;
+};
 
 void InitOnce() {
     static std::once_flag once;
@@ -48,6 +69,7 @@ XmlDocument::XmlDocument(std::string_view text, std::size_t sizeLimit) {
         return;
     }
     InitOnce();
+    const QuietErrors quiet;
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (ctxt == nullptr) return;
     ctxt->sax->internalSubset = RefuseDocumentType;

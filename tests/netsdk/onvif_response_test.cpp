@@ -81,6 +81,24 @@ TEST(OnvifProbeMatches, RefusesWhatIsNoProbeMatch) {
     }
 }
 
+TEST(OnvifProbeMatches, BadEncodingsFailSilently) {
+    const std::string inputs[] = {
+        "<?xml version='1.0' encoding='UTF-16'?><s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'/>",
+        "<?xml version='1.0' encoding='no-such-charset'?><a/>",
+        "<?xml version='1.0' encoding='UTF-32'?><SOAP-ENV:Envelope xmlns:SOAP-ENV='x'/>",
+        "<?xml version='1.0' encoding='UCS-4'?><SOAP-ENV:Envelope xmlns:SOAP-ENV='x'/>",
+        std::string("<a>\xC3\x28\xFF</a>"),
+        std::string("\xFF\xFE<\0a\0/\0>\0\xD8", 11),
+    };
+    testing::internal::CaptureStderr();
+    for (const std::string& text : inputs) {
+        ProbeMatches out;
+        EXPECT_NE(ParseProbeMatches(text, out), ParseStatus::Ok);
+    }
+    // The SDK runs inside an application: a device's bytes must not print.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 // Wraps content into a ProbeMatches envelope that is valid around it.
 std::string ProbeMatchesWith(const std::string& inner) {
     return "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope' "

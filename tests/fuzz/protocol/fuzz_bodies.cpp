@@ -74,46 +74,60 @@ void CheckInterfaces(const std::vector<onvif::NetworkInterface>& interfaces) {
     }
 }
 
-int OnvifDeviceResponse(unsigned selector, std::string_view body) {
-    using namespace onvif;
-    Fault fault;
-    switch (selector % 11) {
-        case 0: { DateTime v; if (ParseSystemDateAndTime(body, v, &fault) == ParseStatus::Ok) UnixSeconds(v); break; }
-        case 1: {
-            DeviceInformation v;
-            if (ParseDeviceInformation(body, v, &fault) == ParseStatus::Ok) {
-                FirmwareVersion(v.firmwareVersion);
-                CheckRecordModel({v.model, {}, {}, {}});
-            }
-            break;
+void CheckPorts(const std::vector<onvif::NetworkProtocol>& protocols) {
+    for (const onvif::NetworkProtocol& protocol : protocols) {
+        for (const int port : protocol.ports) {
+            if (port < 1 || port > 65535) __builtin_trap();
         }
-        case 2: {
-            std::vector<NetworkInterface> v;
-            if (ParseNetworkInterfaces(body, v, &fault) == ParseStatus::Ok) CheckInterfaces(v);
-            break;
-        }
-        case 3: { std::vector<std::string> v; ParseNetworkDefaultGateway(body, v, &fault); break; }
-        case 4: { DnsInformation v; ParseDNS(body, v, &fault); break; }
-        case 5: {
-            std::vector<NetworkProtocol> v;
-            ParseNetworkProtocols(body, v, &fault);
-            for (const auto& p : v) {
-                for (const int port : p.ports) if (port < 1 || port > 65535) __builtin_trap();
-            }
-            break;
-        }
-        case 6: {
-            std::vector<Service> v;
-            if (ParseServices(body, v, &fault) == ParseStatus::Ok) CheckRecordModel({"", {}, {}, v});
-            break;
-        }
-        case 7: { bool v; ParseSetNetworkInterfaces(body, v, &fault); break; }
-        case 8: ParseSetNetworkDefaultGateway(body, &fault); break;
-        case 9: { std::string v; ParseSystemReboot(body, v, &fault); break; }
-        default: ParseFault(body, fault); break;
     }
-    return 0;
 }
+
+// One entry per response parser, in the order of the seeds' selector bytes;
+// the last one reads Faults.
+using ResponseBody = void (*)(std::string_view body, onvif::Fault& fault);
+namespace on = onvif;
+constexpr ResponseBody kResponseBodies[] = {
+    [](std::string_view b, on::Fault& f) {
+        on::DateTime v;
+        if (on::ParseSystemDateAndTime(b, v, &f) == on::ParseStatus::Ok) on::UnixSeconds(v);
+    },
+    [](std::string_view b, on::Fault& f) {
+        on::DeviceInformation v;
+        if (on::ParseDeviceInformation(b, v, &f) != on::ParseStatus::Ok) return;
+        on::FirmwareVersion(v.firmwareVersion);
+        CheckRecordModel({v.model, {}, {}, {}});
+    },
+    [](std::string_view b, on::Fault& f) {
+        std::vector<on::NetworkInterface> v;
+        if (on::ParseNetworkInterfaces(b, v, &f) == on::ParseStatus::Ok) CheckInterfaces(v);
+    },
+    [](std::string_view b, on::Fault& f) {
+        std::vector<std::string> v;
+        on::ParseNetworkDefaultGateway(b, v, &f);
+    },
+    [](std::string_view b, on::Fault& f) {
+        on::DnsInformation v;
+        on::ParseDNS(b, v, &f);
+    },
+    [](std::string_view b, on::Fault& f) {
+        std::vector<on::NetworkProtocol> v;
+        if (on::ParseNetworkProtocols(b, v, &f) == on::ParseStatus::Ok) CheckPorts(v);
+    },
+    [](std::string_view b, on::Fault& f) {
+        std::vector<on::Service> v;
+        if (on::ParseServices(b, v, &f) == on::ParseStatus::Ok) CheckRecordModel({"", {}, {}, v});
+    },
+    [](std::string_view b, on::Fault& f) {
+        bool v = false;
+        on::ParseSetNetworkInterfaces(b, v, &f);
+    },
+    [](std::string_view b, on::Fault& f) { on::ParseSetNetworkDefaultGateway(b, &f); },
+    [](std::string_view b, on::Fault& f) {
+        std::string v;
+        on::ParseSystemReboot(b, v, &f);
+    },
+    [](std::string_view b, on::Fault& f) { on::ParseFault(b, f); },
+};
 
 }  // namespace
 
@@ -228,7 +242,9 @@ int OnvifProbeMatches(const std::uint8_t* data, std::size_t size) {
 
 int OnvifResponse(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    return OnvifDeviceResponse(data[0], AsText(data + 1, size - 1));
+    onvif::Fault fault;
+    kResponseBodies[data[0] % std::size(kResponseBodies)](AsText(data + 1, size - 1), fault);
+    return 0;
 }
 
 }  // namespace fuzz
