@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev libgl-dev libtinyxml-dev libssl-dev libxml2-dev libcurl4-openssl-dev
+  qt6-base-dev libgl-dev libtinyxml-dev libssl-dev libxml2-dev libcurl4-openssl-dev libcpp-httplib-dev
   googletest libgtest-dev
   clang libclang-rt-14-dev
   fonts-liberation2 fonts-dejavu-core
