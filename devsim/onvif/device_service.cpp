@@ -63,6 +63,10 @@ HttpResponse OnvifDeviceService::Handle(const HttpRequest& request, std::int64_t
     const XmlNode* payload = nullptr;
     const onvif::ParseStatus status = onvif::OpenBody(doc, payload, nullptr);
     if (status != onvif::ParseStatus::Ok || payload == nullptr || !onvif::Is(doc.root(), ns::kSoap12, "Envelope")) {
+        // HTTP clients probe Digest with an empty body first: without valid
+        // HTTP credentials an unreadable request gets the challenge.
+        const Auth auth = Authenticate(request, nullptr, deviceNow);
+        if (auth != Auth::Ok) return Refusal(auth == Auth::TokenRefused ? Auth::NoCredentials : auth, deviceNow);
         return Fault(400, "Sender", "WellFormed", "Not a SOAP 1.2 request");
     }
     if (onvif::Is(payload, ns::kDevice, "GetSystemDateAndTime")) {

@@ -284,7 +284,10 @@ TEST(OnvifDevice, DigestChallengeThenAnswerThroughTheService) {
     EXPECT_EQ(device.Handle(answer("pa:ss word", "00000002"), kNow + 6).status, 200);
     EXPECT_EQ(device.Handle(answer("pa:ss word", "00000002"), kNow + 7).status, 401);
     EXPECT_EQ(device.Handle(answer("password", "00000003"), kNow + 8).status, 401);
-    const HttpResponse stale = device.Handle(answer("pa:ss word", "00000004"), kNow + 400);
+    HttpRequest empty = answer("pa:ss word", "00000004");
+    empty.body.clear();
+    EXPECT_EQ(Subcode(device.Handle(empty, kNow + 9)), "WellFormed");
+    const HttpResponse stale = device.Handle(answer("pa:ss word", "00000005"), kNow + 400);
     EXPECT_EQ(stale.status, 401);
     EXPECT_NE(HeaderValue(stale.headers, "WWW-Authenticate").find("stale=true"), std::string::npos);
 }
@@ -315,12 +318,12 @@ TEST(OnvifDevice, BadValuesAndUnknownRequestsAreRefusedAndChangeNothing) {
              std::string body = o::BuildRequest(o::DeviceRequest::GetDNS, t);
              return body.replace(body.find("GetDNS"), 6, "GetUsers");
          }, 400, "ActionNotSupported"},
-        {"not XML", [](auto*) { return std::string("<Envelope"); }, 400, "WellFormed"},
+        {"not XML, no HTTP credentials", [](auto*) { return std::string("<Envelope"); }, 401, "NotAuthorized"},
         {"SOAP 1.1 envelope",
          [](auto*) {
              return std::string("<e:Envelope xmlns:e=\"http://schemas.xmlsoap.org/soap/envelope/\"><e:Body>"
                                 "<GetDNS xmlns=\"http://www.onvif.org/ver10/device/wsdl\"/></e:Body></e:Envelope>");
-         }, 400, "WellFormed"},
+         }, 401, "NotAuthorized"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
