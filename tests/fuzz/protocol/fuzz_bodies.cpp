@@ -10,6 +10,7 @@
 #include "devsim/discovery_responder.h"
 #include "devsim/fleet_generator.h"
 #include "devsim/fleet_xml.h"
+#include "devsim/onvif/device_service.h"
 #include "netsdk/answer_filter.h"
 #include "netsdk/onvif/responses.h"
 #include "netsdk/onvif/rules.h"
@@ -244,6 +245,46 @@ int OnvifResponse(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     onvif::Fault fault;
     kResponseBodies[data[0] % std::size(kResponseBodies)](AsText(data + 1, size - 1), fault);
+    return 0;
+}
+
+namespace {
+
+// Every answer is one the SDK can read: a SOAP body on success, a Fault on
+// 400 and 401, nothing else but the plain HTTP refusals.
+void CheckDeviceAnswer(const devsim::HttpResponse& r) {
+    onvif::Fault fault;
+    const onvif::ParseStatus status = onvif::ParseFault(r.body, fault);
+    if (r.status == 200 && status != onvif::ParseStatus::Ok) __builtin_trap();
+    if ((r.status == 400 || r.status == 401) && status != onvif::ParseStatus::Fault) __builtin_trap();
+    if (r.status != 200 && r.status != 400 && r.status != 401 && r.status != 413) __builtin_trap();
+}
+
+}  // namespace
+
+int OnvifDeviceRequest(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input = AsText(data, size);
+    const std::size_t eol = input.find('\n');
+    if (eol == std::string_view::npos) return 0;
+    devsim::OnvifProfile profile;
+    profile.model = "Cam";
+    profile.serialNumber = "SN1";
+    profile.user = kOnvifUser;
+    profile.password = kOnvifPassword;
+    profile.network = {"eth0", "00:11:22:33:44:55", "127.0.0.9", 24, false};
+    devsim::OnvifDeviceService device(profile, "http://127.0.0.9/onvif/device_service",
+                                      [] { return std::string(kOnvifDigestNonce); });
+    device.Handle(devsim::HttpRequest{"POST", kOnvifPath, {}, ""}, kOnvifNow);  // issues the nonce
+
+    devsim::HttpRequest request{"POST", kOnvifPath, {}, std::string(input.substr(eol + 1))};
+    if (eol > 0) request.headers.emplace_back("Authorization", std::string(input.substr(0, eol)));
+    const devsim::HttpResponse first = device.Handle(request, kOnvifNow);
+    CheckDeviceAnswer(first);
+    // The same credentials never pass twice (the clock request needs none).
+    const devsim::HttpResponse again = device.Handle(request, kOnvifNow);
+    CheckDeviceAnswer(again);
+    const bool clockRequest = request.body.find("GetSystemDateAndTime") != std::string::npos;
+    if (first.status == 200 && again.status == 200 && !clockRequest) __builtin_trap();
     return 0;
 }
 

@@ -19,6 +19,17 @@ int FleetXml(const std::uint8_t* data, std::size_t size);
 int OnvifProbeMatches(const std::uint8_t* data, std::size_t size);
 // The first byte picks the response parser; the rest is the body.
 int OnvifResponse(const std::uint8_t* data, std::size_t size);
+// The simulated ONVIF device: the first line is the Authorization header
+// (empty for none), the rest the request body.
+int OnvifDeviceRequest(const std::uint8_t* data, std::size_t size);
+
+// The device OnvifDeviceRequest talks to, at a fixed time, having issued one
+// Digest nonce.
+inline constexpr std::int64_t kOnvifNow = 1796718624;
+inline constexpr char kOnvifUser[] = "admin";
+inline constexpr char kOnvifPassword[] = "tarnwick";
+inline constexpr char kOnvifDigestNonce[] = "0123456789abcdef";
+inline constexpr char kOnvifPath[] = "/onvif/device_service";
 
 struct Target {
     const char* name;  // also the corpus folder's name
@@ -29,6 +40,7 @@ inline constexpr Target kTargets[] = {
     {"sdk_datagram", SdkDatagram}, {"sdk_frame", SdkFrame},         {"sdk_settings", SdkSettings},
     {"device_datagram", DeviceDatagram}, {"device_stream", DeviceStream}, {"key_exchange", KeyExchange},
     {"fleet_xml", FleetXml}, {"onvif_probe_matches", OnvifProbeMatches}, {"onvif_response", OnvifResponse},
+    {"onvif_device_request", OnvifDeviceRequest},
 };
 
 }  // namespace fuzz

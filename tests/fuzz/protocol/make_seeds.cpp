@@ -8,6 +8,9 @@
 
 #include "devsim/fleet_generator.h"
 #include "devsim/fleet_xml.h"
+#include "devsim/onvif/http_digest.h"
+#include "fuzz_bodies.h"
+#include "netsdk/onvif/requests.h"
 #include "netsdk/wire/auth.h"
 #include "netsdk/wire/messages.h"
 
@@ -32,6 +35,34 @@ std::vector<std::uint8_t> Chain(const std::vector<std::vector<std::uint8_t>>& pa
         out.insert(out.end(), part.begin(), part.end());
     }
     return out;
+}
+
+// An Authorization header the fuzzed device accepts once (nonce count 1).
+std::string DigestHeader(const std::string& algorithm) {
+    const std::string realm = "device@SN1";
+    const std::string ha1 = devsim::DigestHex(algorithm, std::string(fuzz::kOnvifUser) + ":" + realm + ":" +
+                                                             fuzz::kOnvifPassword);
+    const std::string ha2 = devsim::DigestHex(algorithm, std::string("POST:") + fuzz::kOnvifPath);
+    const std::string response =
+        devsim::DigestHex(algorithm, ha1 + ":" + fuzz::kOnvifDigestNonce + ":00000001:c0ffee:auth:" + ha2);
+    return std::string("Digest username=\"") + fuzz::kOnvifUser + "\", realm=\"" + realm + "\", nonce=\"" +
+           fuzz::kOnvifDigestNonce + "\", uri=\"" + fuzz::kOnvifPath + "\", algorithm=" + algorithm +
+           ", qop=auth, nc=00000001, cnonce=\"c0ffee\", response=\"" + response + "\"";
+}
+
+void WriteDeviceRequests(const fs::path& dir) {
+    onvif::UsernameToken token{fuzz::kOnvifUser, fuzz::kOnvifPassword, {}, onvif::CreatedTime(fuzz::kOnvifNow, 0)};
+    for (std::uint8_t i = 0; i < 16; ++i) token.nonce.push_back(i);
+    using R = onvif::DeviceRequest;
+    Write(dir, "clock", Text("\n" + onvif::BuildRequest(R::GetSystemDateAndTime, nullptr)));
+    Write(dir, "no_credentials", Text("\n" + onvif::BuildRequest(R::GetDNS, nullptr)));
+    Write(dir, "token_info", Text("\n" + onvif::BuildRequest(R::GetDeviceInformation, &token)));
+    Write(dir, "token_set_interfaces",
+          Text("\n" + onvif::BuildSetNetworkInterfaces("eth0", "127.0.0.10", 24, &token)));
+    Write(dir, "token_set_gateway", Text("\n" + onvif::BuildSetNetworkDefaultGateway("127.0.0.1", &token)));
+    Write(dir, "digest_sha256_interfaces",
+          Text(DigestHeader("SHA-256") + "\n" + onvif::BuildRequest(R::GetNetworkInterfaces, nullptr)));
+    Write(dir, "digest_md5_reboot", Text(DigestHeader("MD5") + "\n" + onvif::BuildRequest(R::SystemReboot, nullptr)));
 }
 
 void Append(std::vector<std::uint8_t>& stream, const std::vector<std::uint8_t>& frame) {
@@ -125,5 +156,6 @@ int main(int argc, char** argv) {
     Write(root / "key_exchange", "share", {shareP.begin(), shareP.end()});
 
     Write(root / "fleet_xml", "generated", Text(devsim::FleetToXml(fleet)));
+    WriteDeviceRequests(root / "onvif_device_request");
     return 0;
 }
