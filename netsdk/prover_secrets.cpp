@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <vector>
 #include <mutex>
 #include <semaphore>
+#include <set>
 #include <thread>
 
 #include "netsdk/wire/crypto.h"
@@ -21,7 +23,9 @@ using CacheKey = wire::crypto::MacBytes;
 constexpr std::size_t kMaxKept = 4096;
 
 std::mutex g_mutex;
+std::condition_variable g_derived;  // a derivation in progress has ended
 std::map<CacheKey, wire::spake2::ProverSecret> g_kept;
+std::set<CacheKey> g_deriving;  // keys being derived now, by one thread each
 std::atomic<long> g_derivations{0};
 
 // The derivation is the costly step of a login (about 1.5 ms of CPU). A run
@@ -66,21 +70,26 @@ bool ProverSecretFor(std::string_view user, std::string_view password, const wir
     }
     const CacheKey key = KeyOf(user, password, params);
     {
-        std::lock_guard lock(g_mutex);
+        // Logins to the same device at once wait for one derivation.
+        std::unique_lock lock(g_mutex);
+        g_derived.wait(lock, [&] { return g_deriving.count(key) == 0; });
         const auto it = g_kept.find(key);
         if (it != g_kept.end()) {
             out = it->second;
             return true;
         }
+        g_deriving.insert(key);
     }
     // Derived outside the lock: other logins go on meanwhile.
     wire::spake2::ProverSecret secret;
     DerivationSlots().acquire();
     const bool derived = wire::spake2::DeriveProverSecret(password, user, "", params, secret);
     DerivationSlots().release();
+    std::lock_guard lock(g_mutex);
+    g_deriving.erase(key);
+    g_derived.notify_all();
     if (!derived) return false;
     ++g_derivations;
-    std::lock_guard lock(g_mutex);
     if (g_kept.size() >= kMaxKept) WipeLocked();
     g_kept.emplace(key, secret);
     out = secret;

@@ -6,6 +6,7 @@
 
 #include "tests/app/fleet_dialog_fixture.h"
 #include "tests/app/screenshot.h"
+#include "tests/support/sample_fleet_names.h"
 #include "tests/record/record_fixture.h"
 
 using namespace platform;
@@ -50,13 +51,7 @@ TEST_F(DiscoveryWindowTest, RecordersFirstThenTheWholeFleetWithCameraNames) {
     ASSERT_TRUE(testing_support::SaveWindowPicture(Widget(), std::filesystem::path(TARNWICK_SCREENSHOT_DIR) /
                                                                  "main-dialog-progress.png"));
     // IC8C00000404 refuses its first login, so its name comes a second later.
-    const std::map<std::string, std::string> expected = {
-        {"NV0800000101", "Tarn Recorder 8"},       {"NV1600000102", "Tarn Recorder 16"},
-        {"DV0400000201", "Tarn DVR 4"},            {"DV0800000202", "Tarn DVR 8"},
-        {"DE1600000301", "Tarn Decoder 16"},       {"IC2A00000401", "Tarn Cam 2MP Bullet"},
-        {"IC2A00000402", "Tarn Cam 2MP Bullet Lite"}, {"IC4B00000403", "Tarn Cam 4MP Dome"},
-        {"IC8C00000404", "Tarn Cam 8MP Turret"},   {"IC4B00000405", "IPC-D440"},
-        {"NV9900000999", "NVR-9999"}};
+    const std::map<std::string, std::string>& expected = testing_support::SampleFleetModelNames();
     EXPECT_TRUE(WaitFor([&] { return ModelsBySerial() == expected; }));
     EXPECT_EQ(ModelsBySerial(), expected);
     EXPECT_TRUE(WaitFor([&] { return dlg.GetDlgItemText(IDC_RUN_PROGRESS).empty(); }));

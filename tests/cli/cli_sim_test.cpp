@@ -21,6 +21,7 @@
 #include "tests/cli/program_run.h"
 #include "tests/listing/format_readers.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/sample_fleet_names.h"
 
 namespace {
 
@@ -33,14 +34,7 @@ const std::string kPassword = "Pw.4kq9Zr-fleet";
 
 const std::filesystem::path kFleets = std::filesystem::path(TARNWICK_SOURCE_DIR) / "devsim" / "fleets";
 
-// The Model column the window ends with for the sample fleet and its catalogue.
-const std::map<std::string, std::string> kCatalogueNames = {
-    {"NV0800000101", "Tarn Recorder 8"},       {"NV1600000102", "Tarn Recorder 16"},
-    {"DV0400000201", "Tarn DVR 4"},            {"DV0800000202", "Tarn DVR 8"},
-    {"DE1600000301", "Tarn Decoder 16"},       {"IC2A00000401", "Tarn Cam 2MP Bullet"},
-    {"IC2A00000402", "Tarn Cam 2MP Bullet Lite"}, {"IC4B00000403", "Tarn Cam 4MP Dome"},
-    {"IC8C00000404", "Tarn Cam 8MP Turret"},   {"IC4B00000405", "IPC-D440"},
-    {"NV9900000999", "NVR-9999"}};
+const std::map<std::string, std::string>& kCatalogueNames = testing_support::SampleFleetModelNames();
 
 std::vector<std::string> Headings() {
     std::vector<std::string> headings;

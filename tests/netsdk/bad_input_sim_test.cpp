@@ -24,6 +24,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Waits up to 10 s for one datagram on `fd` that is a probe; false when none
+// came or it was not one.
+bool ReceiveProbe(int fd, wire::Probe& probe, sockaddr_in& from) {
+    pollfd entry{fd, POLLIN, 0};
+    if (poll(&entry, 1, 10000) != 1) return false;
+    std::uint8_t buffer[2048];
+    socklen_t length = sizeof from;
+    const ssize_t got = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    wire::Header header;
+    std::span<const std::uint8_t> body;
+    return got > 0 && wire::OpenDatagram({buffer, static_cast<std::size_t>(got)}, header, body) &&
+           wire::Decode(body, probe);
+}
+
 class HostileResponder {
 public:
     HostileResponder() {
@@ -42,19 +56,9 @@ public:
     // Waits for the first probe and answers it with every kind of bad
     // datagram, then one valid answer. Returns how many bad ones it sent.
     int Attack() {
-        pollfd entry{fd_, POLLIN, 0};
-        if (poll(&entry, 1, 10000) != 1) return -1;
-        std::uint8_t buffer[2048];
-        sockaddr_in from{};
-        socklen_t length = sizeof from;
-        const ssize_t got = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-        wire::Header header;
-        std::span<const std::uint8_t> body;
         wire::Probe probe;
-        if (got <= 0 || !wire::OpenDatagram({buffer, static_cast<std::size_t>(got)}, header, body) ||
-            !wire::Decode(body, probe)) {
-            return -1;
-        }
+        sockaddr_in from{};
+        if (!ReceiveProbe(fd_, probe, from)) return -1;
         from_ = from;
         int bad = 0;
         std::mt19937 random(7);
@@ -164,14 +168,8 @@ private:
         for (int seen = 0; seen < number;) {
             pollfd entry{fd_, POLLIN, 0};
             if (poll(&entry, 1, 10000) != 1) return false;
-            std::uint8_t buffer[2048];
             sockaddr_in from{};
-            socklen_t length = sizeof from;
-            const ssize_t got = recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-            wire::Header header;
-            std::span<const std::uint8_t> body;
-            if (got > 0 && wire::OpenDatagram({buffer, static_cast<std::size_t>(got)}, header, body) &&
-                wire::Decode(body, probe_)) {
+            if (ReceiveProbe(fd_, probe_, from)) {
                 to_ = from;
                 ++seen;
             }

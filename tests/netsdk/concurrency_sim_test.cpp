@@ -18,7 +18,13 @@ TEST(ConcurrencySim, ThousandLoginsBesideADiscoveryAndAModify) {
     generator.camerasOnly = true;
     generator.firstAddress = 0x7F1E0001u;
     const devsim::Fleet fleet = devsim::GenerateFleet(generator);
-    auto server = sim::StartFleetAndApply(fleet, 1500);
+    // The subject is the SDK's concurrency: an instrumented build may run a
+    // few exchanges past the device's time to log in, and the device's
+    // back-off would turn those into a lockout of the whole test.
+    devsim::ServerOptions options;
+    options.limiter.freeFailures = 1000000;
+    options.limits.loginTimeout = std::chrono::seconds(60);
+    auto server = sim::StartFleetAndApply(fleet, 1500, options);
     ASSERT_TRUE(server);
     netsdk::Settings settings = netsdk::CurrentSettings();
     settings.connectTimeoutMs = 10000;  // a thousand connections at once queue up

@@ -1,6 +1,7 @@
 // Login, configuration command 533 and logout against in-process devices.
 #include <future>
 
+#include "netsdk/prover_secrets.h"
 #include "netsdk/sessions.h"
 #include "sim_support.h"
 
@@ -112,6 +113,19 @@ TEST_F(LoginSim, ALoginRefusedTwiceIsThenAccepted) {
     const std::int32_t handle = Login();
     EXPECT_NE(handle, -1);
     Q9_NET_DVR_Logout(handle);
+}
+
+TEST_F(LoginSim, ConcurrentLoginsToOneDeviceDeriveItsSecretsOnce) {
+    StartWith([](devsim::DeviceProfile&) {});
+    const long before = netsdk::ProverSecretDerivations();
+    std::vector<std::future<std::int32_t>> logins;
+    for (int i = 0; i < 8; ++i) logins.push_back(std::async(std::launch::async, [this] { return Login(); }));
+    for (auto& login : logins) {
+        const std::int32_t handle = login.get();
+        EXPECT_NE(handle, -1);
+        Q9_NET_DVR_Logout(handle);
+    }
+    EXPECT_EQ(netsdk::ProverSecretDerivations() - before, 1);
 }
 
 TEST_F(LoginSim, AWrongPasswordGivesMinusOne) {
