@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
+#include <array>
 #include <mutex>
 #include <set>
 #include <string>
@@ -13,6 +15,7 @@
 
 #include "netsdk/answer_filter.h"
 #include "netsdk/net/socket_io.h"
+#include "netsdk/onvif_client/ws_discovery.h"
 #include "netsdk/run_budget.h"
 #include "netsdk/targets.h"
 #include "netsdk/wire/header.h"
@@ -41,18 +44,47 @@ ActiveRun* g_active = nullptr;
 std::mutex g_statsMutex;
 DiscoveryStats g_lastStats;
 
-// Accepted records, handed from the receiver to the delivering thread.
+enum class Transport { kOwn, kOnvif };
+
+// Accepted records, handed from the two transports' threads to the
+// delivering thread. A device that both transports find (the same MAC) is
+// delivered once, by whichever found it first; at most kMaxDevicesPerRun
+// are delivered in all.
 class Mailbox {
 public:
-    void Put(const DeviceRecord& record) {
+    explicit Mailbox(int producers) : producers_(producers) {}
+
+    // False when the record is not taken.
+    bool Put(const DeviceRecord& record, Transport transport, const onvif_client::KnownDevice* known = nullptr) {
         std::lock_guard lock(mutex_);
+        std::array<std::uint8_t, 6> mac{};
+        std::memcpy(mac.data(), record.eth0.mac, mac.size());
+        if (mac != std::array<std::uint8_t, 6>{}) {
+            const auto [it, inserted] = macs_.emplace(mac, transport);
+            if (!inserted && it->second != transport) {
+                ++crossDuplicates_;
+                return false;
+            }
+        }
+        if (taken_ >= kMaxDevicesPerRun) {
+            ++overCap_;
+            return false;
+        }
+        ++taken_;
+        // A login or modify for this device must know it speaks ONVIF by the
+        // time the callback shows it.
+        if (known != nullptr) onvif_client::RememberDevice(*known);
         records_.push_back(record);
         ready_.notify_one();
+        return true;
     }
-    void Close(bool discard) {
+    // One producer has finished; the box closes with the last one, or at
+    // once (and empty) when the run was stopped.
+    void Done(bool discard) {
         std::lock_guard lock(mutex_);
-        closed_ = true;
+        --producers_;
         if (discard) records_.clear();
+        closed_ = closed_ || discard || producers_ <= 0;
         ready_.notify_one();
     }
     // Waits for the next record; false once closed and empty.
@@ -64,11 +96,24 @@ public:
         records_.pop_front();
         return true;
     }
+    int crossDuplicates() {
+        std::lock_guard lock(mutex_);
+        return crossDuplicates_;
+    }
+    int overCap() {
+        std::lock_guard lock(mutex_);
+        return overCap_;
+    }
 
 private:
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<DeviceRecord> records_;
+    std::map<std::array<std::uint8_t, 6>, Transport> macs_;
+    std::size_t taken_ = 0;
+    int producers_;
+    int crossDuplicates_ = 0;
+    int overCap_ = 0;
     bool closed_ = false;
 };
 
@@ -88,7 +133,7 @@ public:
         if (ok) Loop();
         stats_.overCap = budget_.overCap();
         stats_.rateLimited = budget_.rateLimited();
-        mailbox_.Close(run_.stop.load());
+        mailbox_.Done(run_.stop.load());
     }
 
 private:
@@ -176,7 +221,7 @@ private:
         // Answers never carry credentials: the SDK logs in with its own.
         CopyText(record.user, sizeof record.user, settings_.user);
         CopyText(record.password, sizeof record.password, settings_.password);
-        mailbox_.Put(record);
+        mailbox_.Put(record, Transport::kOwn);
     }
 
     const Settings& settings_;
@@ -209,10 +254,24 @@ DiscoveryStats RunDiscovery(const Settings& settings, RegisteredCallback callbac
     }
     DiscoveryStats receiverStats;
     int delivered = 0;
+    onvif_client::WsDiscoveryStats onvifStats;
+    int crossDuplicates = 0;
     if (run.waker.valid()) {
-        Mailbox mailbox;
+        Mailbox mailbox(settings.onvif ? 2 : 1);
         Receiver receiver(settings, run, mailbox, receiverStats);
         std::thread thread([&] { receiver.Run(); });
+        std::thread onvif;
+        if (settings.onvif) {
+            onvif = std::thread([&] {
+                const auto end = net::Clock::now() + milliseconds(settings.windowMs);
+                onvifStats = onvif_client::RunWsDiscovery(
+                    settings, end, run.stop, run.waker,
+                    [&](const DeviceRecord& record, const onvif_client::KnownDevice& known) {
+                        return mailbox.Put(record, Transport::kOnvif, &known);
+                    });
+                mailbox.Done(run.stop.load());
+            });
+        }
         DeviceRecord record;
         while (mailbox.Take(record)) {
             if (run.stop.load()) continue;
@@ -220,6 +279,9 @@ DiscoveryStats RunDiscovery(const Settings& settings, RegisteredCallback callbac
             ++delivered;
         }
         thread.join();
+        if (onvif.joinable()) onvif.join();
+        crossDuplicates = mailbox.crossDuplicates();
+        receiverStats.overCap += mailbox.overCap();
     }
     {
         std::lock_guard lock(g_activeMutex);
@@ -228,6 +290,10 @@ DiscoveryStats RunDiscovery(const Settings& settings, RegisteredCallback callbac
     DiscoveryStats stats = receiverStats;
     stats.delivered = delivered;
     stats.stopped = run.stop.load();
+    stats.onvifProbesSent = onvifStats.probesSent;
+    stats.onvifMatches = onvifStats.matches;
+    stats.onvifRead = onvifStats.read;
+    stats.sameMacDuplicates = crossDuplicates;
     ReportDrops(stats);
     std::lock_guard lock(g_statsMutex);
     g_lastStats = stats;

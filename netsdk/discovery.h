@@ -1,6 +1,6 @@
-// One discovery window: probes to every target, answers collected by a
-// receiver thread, each device delivered once to the callback on the
-// calling thread.
+// One discovery window: our own probes to every target and, unless turned
+// off, ONVIF's WS-Discovery; answers collected by a thread per transport,
+// each device delivered once to the callback on the calling thread.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,10 @@ struct DiscoveryStats {
     int overCap = 0;     // answers of new devices once the run had its 4096
     int rateLimited = 0; // answers of new devices beyond their source address's rate
     int delivered = 0;   // callback calls
+    int onvifProbesSent = 0;
+    int onvifMatches = 0;       // ProbeMatch entries answering this run's WS-Discovery probes
+    int onvifRead = 0;          // ONVIF devices whose Device Management accepted the login
+    int sameMacDuplicates = 0;  // devices found by both transports, delivered once
     bool stopped = false;
 };
 

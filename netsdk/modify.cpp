@@ -4,6 +4,8 @@
 #include <optional>
 
 #include "netsdk/net/socket_io.h"
+#include "netsdk/onvif_client/known_devices.h"
+#include "netsdk/onvif_client/operations.h"
 #include "netsdk/prover_secrets.h"
 #include "netsdk/targets.h"
 #include "netsdk/wire/auth.h"
@@ -181,6 +183,10 @@ bool ModifyDevice(const Settings& settings, const DeviceRecord& record) {
         !Terminated(record.password) || !Terminated(record.eth0.ip) || !Terminated(record.eth0.mask) ||
         !Terminated(record.eth0.gw)) {
         return false;
+    }
+    // A device that discovery found by ONVIF is changed through ONVIF.
+    if (const auto device = onvif_client::FindDevice(record.sn, record.eth0.mac)) {
+        return onvif_client::Modify(settings, *device, record);
     }
     return ModifyExchange(settings, record).Run();
 }

@@ -1,14 +1,20 @@
 #include "netsdk/sessions.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "netsdk/frame_io.h"
+#include "netsdk/onvif_client/device_facts.h"
+#include "netsdk/onvif_client/operations.h"
 #include "netsdk/prover_secrets.h"
 #include "netsdk/wire/auth.h"
+#include "sdk/q9_netsdk.h"
 
 namespace netsdk {
 namespace {
@@ -17,6 +23,9 @@ using std::chrono::milliseconds;
 
 struct Session {
     net::Socket socket;
+    // An ONVIF device: the configuration block its login read. ONVIF keeps
+    // no session on the device, so nothing else is held.
+    std::optional<std::vector<SensorConfigEntry>> onvifEntries;
     std::mutex mutex;     // one request at a time on the stream
     bool broken = false;  // a request failed half-way: the stream is out of step
 };
@@ -84,6 +93,26 @@ bool Handshake(const net::Socket& socket, const char* user, const char* password
     return ok;
 }
 
+void FillDeviceInfo(void* deviceInfo, const char* serial, std::size_t serialSize, const char* model,
+                    std::size_t modelSize) {
+    if (deviceInfo == nullptr) return;
+    auto* info = static_cast<unsigned char*>(deviceInfo);
+    std::memset(info, 0, 80);
+    std::memcpy(info, serial, std::min<std::size_t>(serialSize, 47));
+    std::memcpy(info + 48, model, std::min<std::size_t>(modelSize, 31));
+}
+
+std::int32_t OnvifLogin(const Settings& settings, const onvif_client::KnownDevice& device, const char* user,
+                        const char* password, void* deviceInfo) {
+    const auto information = onvif_client::Login(settings, device, user, password);
+    if (!information) return -1;
+    FillDeviceInfo(deviceInfo, information->serialNumber.data(), information->serialNumber.size(),
+                   device.recordModel.data(), device.recordModel.size());
+    auto session = std::make_shared<Session>();
+    session->onvifEntries = onvif_client::SensorEntries(*information);
+    return AddSession(std::move(session));
+}
+
 }  // namespace
 
 std::int32_t Login(const Settings& settings, const char* address, std::uint32_t port,
@@ -93,6 +122,9 @@ std::int32_t Login(const Settings& settings, const char* address, std::uint32_t 
         port > 65535 || !net::ParseIPv4(address, ip)) {
         return -1;
     }
+    if (const auto device = onvif_client::FindDeviceAt(ip, static_cast<std::uint16_t>(port))) {
+        return OnvifLogin(settings, *device, user, password, deviceInfo);
+    }
     auto session = std::make_shared<Session>();
     const auto connectDeadline = net::Clock::now() + milliseconds(settings.connectTimeoutMs);
     session->socket = net::ConnectTcp({ip, static_cast<std::uint16_t>(port)}, connectDeadline);
@@ -100,12 +132,8 @@ std::int32_t Login(const Settings& settings, const char* address, std::uint32_t 
     const auto deadline = net::Clock::now() + milliseconds(settings.ioTimeoutMs);
     wire::LoginResult result;
     if (!Handshake(session->socket, user, password, deadline, result)) return -1;
-    if (deviceInfo != nullptr) {
-        auto* info = static_cast<unsigned char*>(deviceInfo);
-        std::memset(info, 0, 80);
-        std::memcpy(info, result.sn, sizeof result.sn);
-        std::memcpy(info + sizeof result.sn, result.model, sizeof result.model);
-    }
+    FillDeviceInfo(deviceInfo, result.sn, strnlen(result.sn, sizeof result.sn), result.model,
+                   strnlen(result.model, sizeof result.model));
     return AddSession(std::move(session));
 }
 
@@ -116,6 +144,14 @@ bool GetConfig(const Settings& settings, std::int32_t handle, std::uint32_t comm
     const std::shared_ptr<Session> session = FindSession(handle);
     if (!session) return false;
     std::lock_guard lock(session->mutex);
+    if (session->onvifEntries) {
+        if (command != Q9_GET_SENSOR_CONFIG) return false;
+        std::memset(buffer, 0, kSensorConfigBlockSize);
+        const std::size_t bytes = session->onvifEntries->size() * sizeof(SensorConfigEntry);
+        std::memcpy(buffer, session->onvifEntries->data(), bytes);
+        if (bytesReturned != nullptr) *bytesReturned = static_cast<std::uint32_t>(bytes);
+        return true;
+    }
     if (session->broken) return false;
     const auto deadline = net::Clock::now() + milliseconds(settings.ioTimeoutMs);
     wire::ConfigResult result;
@@ -144,7 +180,7 @@ bool Logout(std::int32_t handle) {
     // Say goodbye when the stream is idle; a request in flight on another
     // thread is cut short instead.
     if (session->mutex.try_lock()) {
-        if (!session->broken) {
+        if (!session->broken && !session->onvifEntries) {
             SendFrame(session->socket, wire::EncodeLogout(), net::Clock::now() + milliseconds(200));
         }
         session->mutex.unlock();

@@ -84,10 +84,15 @@ KeyResult ApplyKey(std::string_view key, std::string_view value, Settings& s) {
     if (key == "targets" || key == "bind_address" || key == "user" || key == "password") {
         return ApplyText(key, value, s) ? KeyResult::kApplied : KeyResult::kBadValue;
     }
-    if (key == "discovery_port") {
+    if (key == "discovery_port" || key == "onvif_port") {
         int port = 0;
         if (!ParseInt(value, 1, 65535, port)) return KeyResult::kBadValue;
-        s.discoveryPort = static_cast<std::uint16_t>(port);
+        (key == "onvif_port" ? s.onvifPort : s.discoveryPort) = static_cast<std::uint16_t>(port);
+        return KeyResult::kApplied;
+    }
+    if (key == "onvif") {
+        if (value != "on" && value != "off") return KeyResult::kBadValue;
+        s.onvif = value == "on";
         return KeyResult::kApplied;
     }
     struct IntKey {

@@ -25,6 +25,11 @@ struct Settings {
     bool autoTargets = true;
     std::vector<Target> targets;
     std::uint32_t bindAddress = 0;  // local address of the SDK's UDP sockets
+    // ONVIF devices are looked for in the same window: by multicast
+    // WS-Discovery on every interface with automatic targets, otherwise by
+    // a directed probe to each target's address on onvifPort.
+    bool onvif = true;
+    std::uint16_t onvifPort = 3702;
     int windowMs = 3000;
     int probeRepeats = 3;
     int receiveBufferBytes = 4 * 1024 * 1024;

@@ -84,6 +84,13 @@ bool RecvExact(const Socket& socket, std::span<std::uint8_t> buffer, Deadline de
 // Broadcast addresses of the IPv4 interfaces that are up.
 std::vector<std::uint32_t> BroadcastAddresses();
 
+// Local addresses of the IPv4 interfaces that are up, take multicast and
+// are not loopback.
+std::vector<std::uint32_t> MulticastInterfaceAddresses();
+// Sends this socket's multicast through the interface holding `local`,
+// with a TTL of 1 so that it never leaves the link.
+bool SetMulticastInterface(const Socket& socket, std::uint32_t local);
+
 // Raises this process's open-file limit to its hard limit.
 void RaiseOpenFileLimit();
 

@@ -239,6 +239,33 @@ std::vector<std::uint32_t> BroadcastAddresses() {
     return result;
 }
 
+std::vector<std::uint32_t> MulticastInterfaceAddresses() {
+    std::vector<std::uint32_t> result;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return result;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+        const unsigned flags = entry->ifa_flags;
+        if ((flags & IFF_UP) == 0 || (flags & IFF_MULTICAST) == 0 || (flags & IFF_LOOPBACK) != 0) continue;
+        sockaddr_in local{};
+        std::memcpy(&local, entry->ifa_addr, sizeof local);
+        const std::uint32_t address = ntohl(local.sin_addr.s_addr);
+        if (address != 0 && std::find(result.begin(), result.end(), address) == result.end()) {
+            result.push_back(address);
+        }
+    }
+    freeifaddrs(list);
+    return result;
+}
+
+bool SetMulticastInterface(const Socket& socket, std::uint32_t local) {
+    in_addr address{};
+    address.s_addr = htonl(local);
+    const unsigned char ttl = 1;
+    return setsockopt(socket.fd(), IPPROTO_IP, IP_MULTICAST_IF, &address, sizeof address) == 0 &&
+           setsockopt(socket.fd(), IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
+}
+
 void RaiseOpenFileLimit() {
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {

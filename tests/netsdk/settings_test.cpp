@@ -34,7 +34,9 @@ TEST(Settings, EveryKeyIsReadWithCommentsAndBlanks) {
                                       "password = p#ss w\n"
                                       "connect_timeout_ms = 100\n"
                                       "io_timeout_ms = 200\n"
-                                      "modify_timeout_ms = 300\n",
+                                      "modify_timeout_ms = 300\n"
+                                      "onvif = off\n"
+                                      "onvif_port = 13702\n",
                                       s, error))
         << error;
     EXPECT_EQ(s.discoveryPort, 40000);
@@ -49,6 +51,8 @@ TEST(Settings, EveryKeyIsReadWithCommentsAndBlanks) {
     EXPECT_EQ(s.connectTimeoutMs, 100);
     EXPECT_EQ(s.ioTimeoutMs, 200);
     EXPECT_EQ(s.modifyTimeoutMs, 300);
+    EXPECT_FALSE(s.onvif);
+    EXPECT_EQ(s.onvifPort, 13702);
     // Targets without a port use the discovery port.
     const auto endpoints = netsdk::ResolveTargets(s);
     ASSERT_EQ(endpoints.size(), 2u);
@@ -60,7 +64,8 @@ TEST(Settings, BadLinesAreRefusedWithTheirNumberAndChangeNothing) {
     const char* bad[] = {"window_ms = 10",        "window_ms = 1e3",         "discovery_port = 0",
                          "targets =",             "targets = 127.0.0.256",   "targets = 127.0.0.1:0",
                          "targets = localhost",   "unknown = 1",             "password = sixteen-chars-xx",
-                         "just some words",       "probe_repeats = 3 4",     "bind_address = 01.2.3.4"};
+                         "just some words",       "probe_repeats = 3 4",     "bind_address = 01.2.3.4",
+                         "onvif = yes",           "onvif_port = 70000"};
     for (const char* line : bad) {
         netsdk::Settings s;
         std::string error;
