@@ -34,6 +34,8 @@ inline netsdk::Settings LoopbackSettings(std::uint16_t port, int windowMs = 600)
     settings.connectTimeoutMs = 1000;
     settings.ioTimeoutMs = 1000;
     settings.modifyTimeoutMs = 1500;
+    // ONVIF tests turn it on with their own responder's port.
+    settings.onvif = false;
     return settings;
 }
 
