@@ -210,9 +210,10 @@ void OnvifDevices::ReadProbes() {
                 ++counters_.datagramsDropped;
                 continue;
             }
+            const auto when = now + std::chrono::milliseconds(datagram.delayMs);
             if (datagram.delayMs <= 0) {
                 Send(datagram);
-            } else if (!delayed_.Add(std::move(datagram), now + std::chrono::milliseconds(datagram.delayMs))) {
+            } else if (!delayed_.Add(std::move(datagram), when)) {
                 ++counters_.datagramsDropped;
             }
         }
