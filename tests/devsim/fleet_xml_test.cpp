@@ -108,6 +108,97 @@ TEST(FleetXml, RefusesWhatCannotRun) {
     EXPECT_FALSE(devsim::ParseFleetXml(eleven + "</Device></Fleet>", fleet, error));
 }
 
+const char* kOnvifFleet = R"(<?xml version="1.0"?>
+<Fleet>
+  <Device sn="IC2A00000001" password="pw"><Eth0 ip="127.0.2.9" mac="02:00:00:00:00:09"/></Device>
+  <OnvifDevice sn="ON-1" manufacturer="Maker &amp; Co" model="Cam 9" firmware="V1.2 build 3" hardwareId="IMX327"
+               user="root" password="p&quot;w" mac="02:AB:00:00:00:01" ip="127.0.2.1" prefix="16"
+               gw="127.0.2.254" dns="127.0.2.53,127.0.2.54" httpPort="0" rtspPort="8554" dhcp="1">
+    <Behaviour clockOffset="-7200" rebootNeeded="1" refuseLogins="true" answerDelayMs="300"
+               probeTypes="Device" digestOnly="1"/>
+  </OnvifDevice>
+  <OnvifDevice sn="ON-2" password="x" ip="127.0.2.2"/>
+</Fleet>)";
+
+TEST(FleetXml, OnvifDevicesAreReadAndSavedBackWithTheirPassword) {
+    devsim::Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(devsim::ParseFleetXml(kOnvifFleet, fleet, error)) << error;
+    ASSERT_EQ(fleet.devices.size(), 1u);
+    ASSERT_EQ(fleet.onvifDevices.size(), 2u);
+    const devsim::OnvifProfile& d = fleet.onvifDevices[0];
+    EXPECT_EQ(d.manufacturer, "Maker & Co");
+    EXPECT_EQ(d.password, "p\"w");
+    EXPECT_EQ(d.user, "root");
+    EXPECT_EQ(d.network.hwAddress, "02:ab:00:00:00:01");
+    EXPECT_EQ(d.network.prefixLength, 16);
+    EXPECT_TRUE(d.network.dhcp);
+    EXPECT_EQ(d.dns, (std::vector<std::string>{"127.0.2.53", "127.0.2.54"}));
+    EXPECT_EQ(d.httpPort, 0);
+    EXPECT_EQ(d.rtspPort, 8554);
+    EXPECT_EQ(d.behaviour.clockOffset, -7200);
+    EXPECT_TRUE(d.behaviour.rebootNeeded && d.behaviour.refuseLogins && d.behaviour.digestOnly);
+    EXPECT_EQ(d.behaviour.answerDelay, std::chrono::milliseconds(300));
+    EXPECT_EQ(d.behaviour.probeAnswer, devsim::OnvifProbeAnswer::DeviceOnly);
+    // The defaults of a device that gives only what it must.
+    const devsim::OnvifProfile& plain = fleet.onvifDevices[1];
+    EXPECT_EQ(plain.user, "admin");
+    EXPECT_EQ(plain.network.prefixLength, 24);
+    EXPECT_EQ(plain.httpPort, 80);
+    EXPECT_EQ(plain.behaviour, devsim::OnvifBehaviour{});
+
+    fleet.onvifDevices[1].network.address = "127.0.2.77";  // as a re-addressed device is saved
+    devsim::Fleet back;
+    ASSERT_TRUE(devsim::ParseFleetXml(devsim::FleetToXml(fleet), back, error)) << error;
+    EXPECT_EQ(back.onvifDevices, fleet.onvifDevices);
+    EXPECT_EQ(back.devices.size(), 1u);
+}
+
+TEST(FleetXml, OnvifDevicesThatCannotRunAreRefusedWithTheirLine) {
+    const std::string own = "<Device sn='A1' password='pw'><Eth0 ip='127.0.2.9' mac='02:00:00:00:00:09'/></Device>\n";
+    const struct {
+        const char* onvif;
+        const char* refusal;
+    } cases[] = {
+        {"<OnvifDevice sn='O' ip='127.0.2.1'/>", "line 2: ONVIF device O: no password"},
+        {"<OnvifDevice sn='O' password='p'/>", "missing ip"},
+        {"<OnvifDevice password='p' ip='127.0.2.1'/>", "missing sn"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.300'/>", "ip is not an address"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' gw='gateway'/>", "gw is not an address"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' dns='127.0.2.53,,127.0.2.54'/>", "dns has an empty entry"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' dns='127.0.2.53,x'/>", "dns is not a list of addresses"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' prefix='33'/>", "prefix out of range"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' httpPort='65536'/>", "httpPort out of range"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' mac='02:00:00:00:00'/>", "mac is not a MAC address"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' model='0123456789012345678901234567890123456789012345678901234567890123'/>",
+         "too long"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' mask='255.0.0.0'/>", "unknown attribute \"mask\""},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1'><Eth0/></OnvifDevice>", "unknown element <Eth0>"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1'><Behaviour/><Behaviour/></OnvifDevice>",
+         "second <Behaviour>"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1'><Behaviour probeTypes='Storage'/></OnvifDevice>",
+         "probeTypes is not both|NetworkVideoTransmitter|Device"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1'><Behaviour clockOffset='999999999'/></OnvifDevice>",
+         "clockOffset out of range"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1'><Behaviour silent='1'/></OnvifDevice>",
+         "unknown attribute \"silent\""},
+        // Neither kind may share a serial number, an address or a MAC with the other.
+        {"<OnvifDevice sn='A1' password='p' ip='127.0.2.1'/>", "serial number A1 already used by the device on line 1"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.9'/>", "address 127.0.2.9 already used by the device on line 1"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' mac='02:00:00:00:00:09'/>", "MAC 02:00:00:00:00:09 already used"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' mac='02:AA:00:00:00:01'/>\n"
+         "<OnvifDevice sn='P' password='p' ip='127.0.2.2' mac='02:aa:00:00:00:01'/>",
+         "line 3: ONVIF device P: MAC 02:aa:00:00:00:01 already used by the device on line 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.onvif);
+        devsim::Fleet fleet;
+        std::string error;
+        EXPECT_FALSE(devsim::ParseFleetXml("<Fleet>" + own + c.onvif + "</Fleet>", fleet, error));
+        EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+    }
+}
+
 class FleetFile : public testing_support::TempDirTest {};
 
 TEST_F(FleetFile, SavingReplacesTheFileWhole) {

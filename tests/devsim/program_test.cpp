@@ -107,6 +107,8 @@ TEST_F(DevsimProgram, RefusesABadCommandLineInOneLineWithStatus2) {
         {{"--fleet", kSample, "--port", "-1"}, "--port -1: not a number"},
         {{"--fleet", kSample, "--port", "80x"}, "--port 80x: not a number"},
         {{"--fleet", kSample, "--control-port", "70000"}, "--control-port 70000: not a number"},
+        {{"--fleet", kSample, "--onvif-port", "65536"}, "--onvif-port 65536: not a number from 0 to 65535"},
+        {{"--generate", "3", "--out", "f.xml", "--onvif-port", "0"}, "--onvif-port goes with --fleet"},
         {{"--fleet", kSample, "--max-connections", "0"}, "--max-connections 0: not a number from 1"},
         {{"--fleet", kSample, "--login-timeout-ms", "5s"}, "--login-timeout-ms 5s: not a number"},
         {{"--fleet", kSample, "--bind-discovery", "127.0.0"}, "--bind-discovery 127.0.0: not an IPv4 address"},
@@ -131,7 +133,7 @@ TEST_F(DevsimProgram, HelpDescribesEveryOptionOnStdoutAndVersionIsTheProjects) {
     const ProgramResult help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
-    for (const char* option : {"--fleet FILE ", "--bind-discovery ADDR ", "--port N ", "--control-port N ", "--save ",
+    for (const char* option : {"--fleet FILE ", "--bind-discovery ADDR ", "--port N ", "--onvif-port N ", "--control-port N ", "--save ",
                                "--login-timeout-ms N ", "--idle-timeout-ms N ", "--max-connections N ",
                                "--generate N ", "--out FILE ", "--first-address ADDR ", "--help ", "--version "}) {
         // A line of its own: the option, then its description.
@@ -157,6 +159,7 @@ struct HeldCase {
     int type;               // SOCK_DGRAM: the discovery port; SOCK_STREAM: a control port
     const char* address;    // where the other program holds it
     int reuse;              // what that program set on its socket
+    bool onvif = false;     // the ONVIF device's port of that type instead (WS-Discovery, HTTP)
 };
 
 // Another program's socket on the port keeps the simulator out, whatever
@@ -169,6 +172,8 @@ TEST_F(DevsimProgram, RefusesAPortAnotherSocketHolds) {
         {"discovery port, holder with SO_REUSEPORT", SOCK_DGRAM, "127.0.0.1", SO_REUSEPORT},
         {"discovery port on every interface", SOCK_DGRAM, "0.0.0.0", SO_REUSEADDR},
         {"control port", SOCK_STREAM, "127.0.77.1", SO_REUSEADDR},
+        {"WS-Discovery port", SOCK_DGRAM, "127.0.0.1", SO_REUSEPORT, true},
+        {"ONVIF HTTP port, holder with SO_REUSEPORT", SOCK_STREAM, "127.0.77.2", SO_REUSEPORT, true},
     };
     for (const HeldCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,14 +181,19 @@ TEST_F(DevsimProgram, RefusesAPortAnotherSocketHolds) {
         ASSERT_GE(held, 0);
         const std::string port = std::to_string(testing_support::BoundPort(held));
         const bool discovery = c.type == SOCK_DGRAM;
-        const std::string controlPort = discovery ? "0" : port;
-        WriteFile("fleet.xml", Fleet(Device("A1", "127.0.77.1", "02:00:00:00:00:01",
-                                            R"(password="pw")")));
-        const std::vector<std::string> command = {kDevsim, "--fleet", "fleet.xml", "--port", discovery ? port : "0",
-                                                  "--control-port", controlPort};
-        ExpectOneLine(RunProgram(command), 3,
-                      discovery ? "cannot bind the discovery socket to 127.0.0.1:" + port + ": Address already in use"
-                                : "device A1: cannot listen on 127.0.77.1:" + port + ": Address already in use");
+        const auto portFor = [&](bool onvif, bool datagram) { return onvif == c.onvif && datagram == discovery ? port : "0"; };
+        WriteFile("fleet.xml", Fleet(Device("A1", "127.0.77.1", "02:00:00:00:00:01", R"(password="pw")") +
+                                     "  <OnvifDevice sn=\"O1\" password=\"pw\" ip=\"127.0.77.2\" httpPort=\"" +
+                                     portFor(true, false) + "\"/>\n"));
+        const std::vector<std::string> command = {kDevsim, "--fleet", "fleet.xml", "--port", portFor(false, true),
+                                                  "--control-port", portFor(false, false),
+                                                  "--onvif-port", portFor(true, true)};
+        const std::string says =
+            c.onvif ? (discovery ? "cannot bind the WS-Discovery socket to 127.0.0.1:"
+                                 : "cannot bind the HTTP server of ONVIF device O1 to 127.0.77.2:")
+                    : (discovery ? "cannot bind the discovery socket to 127.0.0.1:"
+                                 : "device A1: cannot listen on 127.0.77.1:");
+        ExpectOneLine(RunProgram(command), 3, says + port + ": Address already in use");
         close(held);
         testing_support::Program program(command);
         EXPECT_TRUE(program.WaitForOutput("discovery on 127.0.0.1:")) << c.name;

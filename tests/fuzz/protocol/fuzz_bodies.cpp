@@ -11,7 +11,9 @@
 #include "devsim/fleet_generator.h"
 #include "devsim/fleet_xml.h"
 #include "devsim/onvif/device_service.h"
+#include "devsim/onvif/ws_discovery_responder.h"
 #include "netsdk/answer_filter.h"
+#include "netsdk/onvif/probe.h"
 #include "netsdk/onvif/responses.h"
 #include "netsdk/onvif/rules.h"
 #include "netsdk/settings.h"
@@ -285,6 +287,28 @@ int OnvifDeviceRequest(const std::uint8_t* data, std::size_t size) {
     CheckDeviceAnswer(again);
     const bool clockRequest = request.body.find("GetSystemDateAndTime") != std::string::npos;
     if (first.status == 200 && again.status == 200 && !clockRequest) __builtin_trap();
+    return 0;
+}
+
+// Whatever MessageID a readable probe carries, the answer a device makes of
+// it is one the SDK reads back and relates to that probe.
+int OnvifProbe(const std::uint8_t* data, std::size_t size) {
+    onvif::Probe probe;
+    if (onvif::ParseProbe(AsText(data, size), probe) != onvif::ParseStatus::Ok) return 0;
+    if (probe.messageId.empty()) __builtin_trap();
+    devsim::OnvifProfile profile;
+    profile.model = "Cam <1> & \"2\"";
+    profile.manufacturer = "Maker";
+    profile.serialNumber = "SN1";
+    const devsim::DiscoverableDevice devices[] = {{&profile, "127.0.0.9", 8080}};
+    for (const devsim::ProbeAnswer& answer : devsim::AnswerProbe(probe, devices, [] { return "urn:uuid:1"; })) {
+        onvif::ProbeMatches matches;
+        const std::string ids[] = {probe.messageId};
+        if (onvif::ParseProbeMatches(answer.datagram, matches) != onvif::ParseStatus::Ok ||
+            !onvif::AnswersProbe(matches, ids) || matches.matches.size() != 1) {
+            __builtin_trap();
+        }
+    }
     return 0;
 }
 

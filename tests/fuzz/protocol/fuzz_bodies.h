@@ -22,6 +22,8 @@ int OnvifResponse(const std::uint8_t* data, std::size_t size);
 // The simulated ONVIF device: the first line is the Authorization header
 // (empty for none), the rest the request body.
 int OnvifDeviceRequest(const std::uint8_t* data, std::size_t size);
+// A WS-Discovery Probe as the simulated devices read it, and their answers.
+int OnvifProbe(const std::uint8_t* data, std::size_t size);
 
 // The device OnvifDeviceRequest talks to, at a fixed time, having issued one
 // Digest nonce.
@@ -40,7 +42,7 @@ inline constexpr Target kTargets[] = {
     {"sdk_datagram", SdkDatagram}, {"sdk_frame", SdkFrame},         {"sdk_settings", SdkSettings},
     {"device_datagram", DeviceDatagram}, {"device_stream", DeviceStream}, {"key_exchange", KeyExchange},
     {"fleet_xml", FleetXml}, {"onvif_probe_matches", OnvifProbeMatches}, {"onvif_response", OnvifResponse},
-    {"onvif_device_request", OnvifDeviceRequest},
+    {"onvif_device_request", OnvifDeviceRequest}, {"onvif_probe", OnvifProbe},
 };
 
 }  // namespace fuzz

@@ -157,5 +157,13 @@ int main(int argc, char** argv) {
 
     Write(root / "fleet_xml", "generated", Text(devsim::FleetToXml(fleet)));
     WriteDeviceRequests(root / "onvif_device_request");
+    const std::string probe = onvif::BuildProbe("urn:uuid:6d2f3a10-0000-4000-8000-000000000001",
+                                                onvif::ProbeType::NetworkVideoTransmitter);
+    Write(root / "onvif_probe", "transmitter", Text(probe));
+    Write(root / "onvif_probe", "device",
+          Text(onvif::BuildProbe("urn:uuid:6d2f3a10-0000-4000-8000-000000000002", onvif::ProbeType::Device)));
+    std::string untyped = probe;
+    untyped.erase(untyped.find("<d:Types>"), untyped.find("</d:Probe>") - untyped.find("<d:Types>"));
+    Write(root / "onvif_probe", "untyped", Text(untyped));
     return 0;
 }
