@@ -6,7 +6,7 @@
 //                 [--timeout-ms N] [--expect FILE] [XADDR ...]
 //
 // --probe sends one multicast Probe (239.255.255.250:3702) and reads every
-// device that answers; it is refused outside a network namespace of its own.
+// device that answers; it is refused outside a namespace made by `ip netns`.
 // XADDRs (http://host:port/path) are read without a probe. Each device is read
 // twice, once with a WS-Security UsernameToken and once with HTTP Digest.
 // --expect FILE: JSON {"devices": [{serialNumber, manufacturer, model,
@@ -51,11 +51,15 @@ function parseArgs(argv) {
 	return options;
 }
 
-// Multicast stays inside namespaces that a test made: a process that shares
-// PID 1's network namespace is on the host's real interfaces.
-function inOwnNetworkNamespace() {
+// Multicast stays inside namespaces that a test made with `ip netns add`:
+// this process's network namespace must be one of those named in /run/netns.
+function inNamedNetworkNamespace() {
 	try {
-		return fs.readlinkSync('/proc/self/ns/net') !== fs.readlinkSync('/proc/1/ns/net');
+		const self = fs.statSync('/proc/self/ns/net');
+		return fs.readdirSync('/run/netns').some((name) => {
+			const named = fs.statSync(`/run/netns/${name}`);
+			return named.ino === self.ino && named.dev === self.dev;
+		});
 	} catch (e) {
 		return false;
 	}
@@ -221,7 +225,7 @@ async function main() {
 	const report = { discovery: null, devices: [], problems: [] };
 	const xaddrs = [...options.xaddrs];
 	if (options.probe) {
-		if (!inOwnNetworkNamespace()) usage('--probe runs only inside a network namespace (ip netns exec)');
+		if (!inNamedNetworkNamespace()) usage('--probe runs only inside a namespace made by ip netns (ip netns exec)');
 		const found = summariseProbe(await probe(options.probeMs));
 		report.discovery = found.endpoints;
 		report.problems.push(...found.problems);
