@@ -11,7 +11,8 @@ namespace devsim {
 namespace {
 
 const char kUsage[] =
-    "usage: tarnwick-devsim --fleet FILE [--bind-discovery ADDR] [--port N] [--control-port N] [--save]\n"
+    "usage: tarnwick-devsim --fleet FILE [--bind-discovery ADDR] [--port N] [--onvif-port N]\n"
+    "                       [--control-port N] [--save]\n"
     "                       [--login-timeout-ms N] [--idle-timeout-ms N] [--max-connections N]\n"
     "       tarnwick-devsim --generate N --out FILE [--first-address ADDR] [--control-port N]\n"
     "       tarnwick-devsim --help | --version\n"
@@ -19,15 +20,32 @@ const char kUsage[] =
     "Runs a fleet of simulated devices on loopback until SIGINT or SIGTERM, or writes\n"
     "a generated fleet file. Fleet files are described in netsdk/PROTOCOL.md.\n"
     "\n"
+    "A <Fleet> holds <Device> elements of our own protocol and ONVIF devices:\n"
+    "  <OnvifDevice sn=\"..\" manufacturer=\"..\" model=\"..\" firmware=\"..\" hardwareId=\"..\"\n"
+    "               user=\"admin\" password=\"..\" mac=\"aa:bb:cc:dd:ee:ff\" ip=\"127.0.2.1\"\n"
+    "               prefix=\"24\" gw=\"..\" dns=\"A,B\" httpPort=\"8080\" rtspPort=\"554\" dhcp=\"0\">\n"
+    "    <Behaviour clockOffset=\"SECONDS\" rebootNeeded=\"0|1\" refuseLogins=\"0|1\"\n"
+    "               answerDelayMs=\"N\" probeTypes=\"both|NetworkVideoTransmitter|Device\"\n"
+    "               digestOnly=\"0|1\"/>   <!-- optional -->\n"
+    "  </OnvifDevice>\n"
+    "httpPort 0 takes a free port. ONVIF devices keep their password in the file.\n"
+    "\n"
     "Running a fleet:\n"
     "  --fleet FILE           the fleet file to run\n"
-    "  --bind-discovery ADDR  IPv4 address of the discovery socket (default 127.0.0.1;\n"
-    "                         0.0.0.0 answers on every interface)\n"
+    "  --bind-discovery ADDR  IPv4 address of the discovery sockets (default 127.0.0.1;\n"
+    "                         0.0.0.0 answers on every interface, and WS-Discovery\n"
+    "                         then also joins the multicast group 239.255.255.250)\n"
     "  --port N               UDP discovery port, 0-65535 (default 39300); 0 takes a\n"
     "                         free port, which the ready line on stdout names\n"
+    "  --onvif-port N         UDP WS-Discovery port of the fleet's <OnvifDevice>s,\n"
+    "                         0-65535 (default 3702); 0 takes a free port, named on\n"
+    "                         stdout before the ready line. Each ONVIF device serves\n"
+    "                         http://ip:httpPort/onvif/device_service on its own\n"
+    "                         address; none: no WS-Discovery socket is opened\n"
     "  --control-port N       every device listens on TCP port N, 0-65535, instead of\n"
     "                         its controlPort; 0 gives each device a free port\n"
-    "  --save                 write accepted modifications back to FILE\n"
+    "  --save                 write accepted modifications (and ONVIF devices that\n"
+    "                         moved to a new address) back to FILE\n"
     "  --login-timeout-ms N   close a connection that has not logged in after N ms,\n"
     "                         1-3600000 (default 10000)\n"
     "  --idle-timeout-ms N    close a logged-in connection silent for N ms,\n"
@@ -106,6 +124,8 @@ const Option kOptions[] = {
      [](const char* v, CommandLine& l, std::string& w) { return Address(v, l.discoveryAddress, w); }},
     {"--port", true, Applies::kRun,
      [](const char* v, CommandLine& l, std::string& w) { return Number(v, 0, 65535, l.port, w); }},
+    {"--onvif-port", true, Applies::kRun,
+     [](const char* v, CommandLine& l, std::string& w) { return Number(v, 0, 65535, l.onvifPort, w); }},
     {"--control-port", true, Applies::kBoth,
      [](const char* v, CommandLine& l, std::string& w) {
          std::uint16_t port = 0;

@@ -17,6 +17,7 @@ struct CommandLine {
     std::string fleet;                              // --fleet
     std::uint32_t discoveryAddress = 0x7F000001u;   // --bind-discovery, host byte order
     std::uint16_t port = 39300;                     // --port
+    std::uint16_t onvifPort = 3702;                 // --onvif-port
     std::optional<std::uint16_t> controlPort;       // --control-port
     bool save = false;                              // --save
     ServerLimits limits;                            // --login-timeout-ms, --idle-timeout-ms, --max-connections

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -73,40 +74,81 @@ std::string MacText(const std::uint8_t (&mac)[6]) {
     return text;
 }
 
+bool IsAddress(const std::string& text) { return text.size() < 16 && IsAddress(text.c_str()); }
+
+std::string SerialOf(const OnvifProfile& d) {
+    return d.serialNumber.size() <= kOnvifSerialLimit ? d.serialNumber : std::string("?");
+}
+
+bool CheckOnvifDevice(const OnvifProfile& d, std::string& error) {
+    auto fail = [&](const std::string& what) {
+        error = "ONVIF device " + SerialOf(d) + ": " + what;
+        return false;
+    };
+    if (d.serialNumber.empty() || d.serialNumber.size() > kOnvifSerialLimit) {
+        return fail("serial number missing or too long");
+    }
+    for (const std::string* text : {&d.manufacturer, &d.model, &d.firmwareVersion, &d.hardwareId}) {
+        if (text->size() > kOnvifTextLimit) return fail("manufacturer, model, firmware or hardware id too long");
+    }
+    if (d.user.empty() || d.user.size() > kOnvifUserLimit) return fail("user missing or too long");
+    if (d.password.empty()) return fail("no password: an ONVIF device computes its digests from the password");
+    if (d.password.size() > kOnvifTextLimit) return fail("password too long");
+    if (!IsAddress(d.network.address)) return fail("ip is not an address");
+    if (d.network.prefixLength < 1 || d.network.prefixLength > 32) return fail("prefix is not 1-32");
+    if (!d.gateway.empty() && !IsAddress(d.gateway)) return fail("gw is not an address");
+    if (d.dns.size() > kOnvifDnsLimit) return fail("more than four DNS servers");
+    for (const std::string& server : d.dns) {
+        if (!IsAddress(server)) return fail("dns is not a list of addresses");
+    }
+    if (d.httpPort < 0 || d.httpPort > 65535 || d.rtspPort < 0 || d.rtspPort > 65535) return fail("port out of range");
+    return true;
+}
+
 // What two devices may not share, as text; empty where nothing is compared.
 struct Identity {
-    const char* what;
-    std::string (*of)(const DeviceRecord&);
+    std::string serial, address, mac;
 };
-constexpr Identity kIdentities[] = {
-    {"serial number", [](const DeviceRecord& r) { return std::string(r.sn); }},
-    {"eth0 address", [](const DeviceRecord& r) { return std::string(r.eth0.ip); }},
-    {"MAC", [](const DeviceRecord& r) {
-         static const std::uint8_t kUnset[6] = {};
-         return std::memcmp(r.eth0.mac, kUnset, sizeof kUnset) == 0 ? std::string() : MacText(r.eth0.mac);
-     }},
-};
+constexpr std::size_t kIdentities = 3;
+
+Identity IdentityOf(const DeviceRecord& r) {
+    static const std::uint8_t kUnset[6] = {};
+    return {r.sn, r.eth0.ip, std::memcmp(r.eth0.mac, kUnset, sizeof kUnset) == 0 ? std::string() : MacText(r.eth0.mac)};
+}
+
+Identity IdentityOf(const OnvifProfile& d) {
+    std::string mac = d.network.hwAddress;
+    for (char& c : mac) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return {d.serialNumber, d.network.address, mac};
+}
 
 }  // namespace
 
 bool ValidateFleet(const Fleet& fleet, std::string& error, const std::function<std::string(std::size_t)>& where) {
     const auto prefix = [&](std::size_t i) { return where ? where(i) + ": " : std::string(); };
-    std::map<std::string, std::size_t> seen[std::size(kIdentities)];
-    for (std::size_t i = 0; i < fleet.devices.size(); ++i) {
-        const DeviceRecord& r = fleet.devices[i].record;
-        if (!CheckDevice(fleet.devices[i], error)) {
+    const std::size_t own = fleet.devices.size();
+    const auto name = [&](std::size_t i) {
+        return i < own ? "device " + SerialOf(fleet.devices[i].record)
+                       : "ONVIF device " + SerialOf(fleet.onvifDevices[i - own]);
+    };
+    std::map<std::string, std::size_t> seen[kIdentities];
+    for (std::size_t i = 0; i < own + fleet.onvifDevices.size(); ++i) {
+        const bool valid =
+            i < own ? CheckDevice(fleet.devices[i], error) : CheckOnvifDevice(fleet.onvifDevices[i - own], error);
+        if (!valid) {
             error = prefix(i) + error;
             return false;
         }
-        for (std::size_t k = 0; k < std::size(kIdentities); ++k) {
-            const std::string value = kIdentities[k].of(r);
-            if (value.empty()) continue;
-            const auto [it, fresh] = seen[k].emplace(value, i);
+        const Identity identity = i < own ? IdentityOf(fleet.devices[i].record) : IdentityOf(fleet.onvifDevices[i - own]);
+        const std::string* values[kIdentities] = {&identity.serial, &identity.address, &identity.mac};
+        const char* names[kIdentities] = {"serial number", i < own ? "eth0 address" : "address", "MAC"};
+        for (std::size_t k = 0; k < kIdentities; ++k) {
+            if (values[k]->empty()) continue;
+            const auto [it, fresh] = seen[k].emplace(*values[k], i);
             if (fresh) continue;
             const std::size_t first = it->second;
-            error = prefix(i) + "device " + SerialOf(r) + ": " + kIdentities[k].what + " " + value +
-                    " already used by " +
-                    (where ? "the device on " + where(first) : "device " + SerialOf(fleet.devices[first].record));
+            error = prefix(i) + name(i) + ": " + names[k] + " " + *values[k] + " already used by " +
+                    (where ? "the device on " + where(first) : name(first));
             return false;
         }
     }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "devsim/onvif/onvif_profile.h"
 #include "netsdk/wire/spake2plus.h"
 #include "sdk/device_record.h"
 
@@ -59,19 +60,30 @@ struct DeviceProfile {
     Behaviour behaviour;
 };
 
+// Devices of our own protocol, and ONVIF devices (WS-Discovery and Device
+// Management over HTTP) beside them.
 struct Fleet {
     std::vector<DeviceProfile> devices;
+    std::vector<OnvifProfile> onvifDevices;
 };
+
+// Longest texts an ONVIF device of a fleet may have.
+inline constexpr std::size_t kOnvifSerialLimit = 47;  // fits the record's serial number
+inline constexpr std::size_t kOnvifTextLimit = 63;    // manufacturer, model, firmware, hardware id, password
+inline constexpr std::size_t kOnvifUserLimit = 31;
+inline constexpr std::size_t kOnvifDnsLimit = 4;
 
 // The entries a configuration read returns: the explicit ones, or ten
 // generated around the sensor model as the behaviour says.
 std::vector<ConfigItem> ConfigEntries(const DeviceProfile& device);
 
 // Checks what the simulator relies on: texts fit their fields, addresses
-// parse, every device has a password or a verifier, and no two devices share
-// a serial number, an eth0 address or a MAC (an unset MAC is not compared).
-// `error` says what is wrong in one line; `where`, when given, names device i
-// in it (a fleet file gives its line), otherwise the serial number alone does.
+// parse, every device has a password or a verifier (an ONVIF device its
+// password), and no two devices of either kind share a serial number, an
+// address or a MAC (an unset MAC is not compared). `error` says what is
+// wrong in one line; `where`, when given, names device i in it (a fleet file
+// gives its line), otherwise the serial number alone does. Devices are
+// numbered `devices` first, then `onvifDevices`.
 bool ValidateFleet(const Fleet& fleet, std::string& error,
                    const std::function<std::string(std::size_t)>& where = {});
 

@@ -17,6 +17,7 @@
 #include "devsim/discovery_responder.h"
 #include "devsim/epoll_tags.h"
 #include "devsim/fleet_xml.h"
+#include "devsim/onvif_devices.h"
 #include "netsdk/wire/header.h"
 
 namespace devsim {
@@ -62,10 +63,13 @@ public:
           outbox_(options_.limits, counters), ports_(devices_, options_.limits, counters) {
         devices_.reserve(fleet.devices.size());
         for (const DeviceProfile& profile : fleet.devices) devices_.emplace_back(profile, options.limiter);
+        OnvifOptions onvif{options.discoveryAddress, options.onvifDiscoveryPort, options.limits, [this] { Save(); }};
+        onvif_ = std::make_unique<OnvifDevices>(fleet.onvifDevices, std::move(onvif), counters);
     }
 
     ~Loop() {
         if (thread_.joinable()) RequestStop();
+        onvif_.reset();
         for (int fd : {discovery_, stopFd_, epoll_}) {
             if (fd >= 0) close(fd);
         }
@@ -76,20 +80,27 @@ public:
         stopFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (epoll_ < 0 || stopFd_ < 0) return Fail(failure, "cannot create the event loop", errno);
         WatchFd(epoll_, EPOLL_CTL_ADD, stopFd_, EPOLLIN, EventTag(EventKind::Stop, 0));
-        return OpenDiscovery(failure, discoveryPort) && ports_.Open(epoll_, failure);
+        return OpenDiscovery(failure, discoveryPort) && ports_.Open(epoll_, failure) && onvif_->Open(failure);
     }
 
-    void Begin() { thread_ = std::thread([this] { Run(); }); }
+    void Begin() {
+        thread_ = std::thread([this] { Run(); });
+        onvif_->Begin();
+    }
 
     void RequestStop() {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = write(stopFd_, &one, sizeof one);
         if (thread_.joinable()) thread_.join();
+        onvif_->Stop();
     }
 
+    std::uint16_t onvifDiscoveryPort() const { return onvif_->discoveryPort(); }
+
     Fleet Snapshot() const {
-        std::lock_guard lock(specMutex_);
         Fleet fleet;
+        fleet.onvifDevices = onvif_->Snapshot();
+        std::lock_guard lock(specMutex_);
         for (const DeviceState& device : devices_) fleet.devices.push_back(device.profile);
         return fleet;
     }
@@ -216,19 +227,26 @@ private:
             std::memcpy(eth0.gw, request.gw, sizeof eth0.gw);
         }
         ++counters_.modifiesApplied;
-        if (!options_.saveFile.empty()) {
-            std::string error;
-            if (!SaveFleetFile(options_.saveFile, Snapshot(), error)) {
-                std::fprintf(stderr, "tarnwick-devsim: %s\n", error.c_str());
-            }
-        }
+        Save();
         return true;
+    }
+
+    // Called from the event loop and from the ONVIF devices' thread.
+    void Save() {
+        if (options_.saveFile.empty()) return;
+        std::lock_guard lock(saveMutex_);
+        std::string error;
+        if (!SaveFleetFile(options_.saveFile, Snapshot(), error)) {
+            std::fprintf(stderr, "tarnwick-devsim: %s\n", error.c_str());
+        }
     }
 
     ServerOptions options_;
     ServerCounters& counters_;
     std::vector<DeviceState> devices_;
     mutable std::mutex specMutex_;  // guards device records read by Snapshot
+    std::mutex saveMutex_;          // one save at a time
+    std::unique_ptr<OnvifDevices> onvif_;
     DiscoveryResponder responder_;
     DiscoveryOutbox outbox_;
     ControlPorts ports_;
@@ -244,6 +262,7 @@ std::unique_ptr<FleetServer> FleetServer::Start(const Fleet& fleet, const Server
     std::unique_ptr<FleetServer> server(new FleetServer());
     server->loop_ = std::make_unique<Loop>(fleet, options, server->counters_);
     if (!server->loop_->Open(failure, server->discoveryPort_)) return nullptr;
+    server->onvifDiscoveryPort_ = server->loop_->onvifDiscoveryPort();
     server->loop_->Begin();
     return server;
 }

@@ -1,7 +1,9 @@
 // Runs a fleet on real sockets: one discovery socket answering for every
 // device, and per device a TCP control port on the device's own address.
 // One event-loop thread serves everything, within the bounds of
-// ServerLimits, so that no client can stall it or make it grow.
+// ServerLimits, so that no client can stall it or make it grow. The fleet's
+// ONVIF devices run beside it (devsim/onvif_devices.h): a WS-Discovery
+// socket and an HTTP server per device.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +21,8 @@ namespace devsim {
 struct ServerOptions {
     std::uint32_t discoveryAddress = 0x7F000001u;  // host byte order; 0 for every interface
     std::uint16_t discoveryPort = 39300;           // 0: any free port
-    std::string saveFile;  // when set, the fleet is saved here after each accepted modify
+    std::uint16_t onvifDiscoveryPort = 3702;      // WS-Discovery on discoveryAddress; 0: any free port
+    std::string saveFile;  // when set, the fleet is saved here after each accepted modify or ONVIF move
     LimiterPolicy limiter;
     ServerLimits limits;
 };
@@ -39,8 +42,11 @@ public:
 
     void Stop();
     std::uint16_t discoveryPort() const { return discoveryPort_; }
+    // The WS-Discovery port; 0 when the fleet has no ONVIF device, which
+    // opens no WS-Discovery socket.
+    std::uint16_t onvifDiscoveryPort() const { return onvifDiscoveryPort_; }
     // The fleet as it stands now, with accepted modifications and the
-    // control ports actually bound.
+    // control ports (and ONVIF devices' HTTP ports) actually bound.
     Fleet Snapshot() const;
     const ServerCounters& counters() const { return counters_; }
 
@@ -50,6 +56,7 @@ private:
 
     std::unique_ptr<Loop> loop_;
     std::uint16_t discoveryPort_ = 0;
+    std::uint16_t onvifDiscoveryPort_ = 0;
     ServerCounters counters_;
 };
 

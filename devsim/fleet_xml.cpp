@@ -107,6 +107,49 @@ public:
         for (int i = 0; i < 6; ++i) mac[i] = static_cast<std::uint8_t>(parts[i]);
     }
 
+    // The same MAC form as text, lowercase, for an ONVIF interface.
+    void MacText(const char* name, std::string& out) {
+        std::uint8_t mac[6] = {};
+        if (element_.Attribute(name) == nullptr) return;
+        Mac(name, mac);
+        char text[18];
+        std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3], mac[4],
+                      mac[5]);
+        out = text;
+    }
+
+    // Comma-separated texts, none empty.
+    void List(const char* name, std::vector<std::string>& out) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return;
+        out.clear();
+        std::string_view rest(value);
+        while (!rest.empty()) {
+            const std::size_t comma = rest.find(',');
+            const std::string_view item = rest.substr(0, comma);
+            if (item.empty()) return Fail(std::string(name) + " has an empty entry");
+            out.emplace_back(item);
+            if (comma == std::string_view::npos) break;
+            rest.remove_prefix(comma + 1);
+            if (rest.empty()) return Fail(std::string(name) + " has an empty entry");
+        }
+    }
+
+    template <std::size_t N>
+    void Choice(const char* name, const char* const (&choices)[N], int& out) {
+        const char* value = element_.Attribute(name);
+        if (value == nullptr) return;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (std::strcmp(value, choices[i]) == 0) {
+                out = static_cast<int>(i);
+                return;
+            }
+        }
+        std::string known;
+        for (const char* choice : choices) known += (known.empty() ? "" : "|") + std::string(choice);
+        Fail(std::string(name) + " is not " + known);
+    }
+
     // "major.minor" and "YYYY-MM-DD".
     void Version(const char* name, std::uint32_t& out) {
         const char* value = element_.Attribute(name);
@@ -160,6 +203,14 @@ constexpr const char* kBehaviourAttributes[] = {"refuseLogins",     "wrongPasswo
                                                 "sensorModelEntries", "answerDelayMs", "duplicateAnswers",
                                                 "lateAnswerMs",     "goneMidLogin",  "silent"};
 constexpr const char* kNetBlocks[] = {"Eth0", "Wifi", "G3"};
+constexpr const char* kOnvifAttributes[] = {"sn",  "manufacturer", "model", "firmware", "hardwareId",
+                                            "user", "password",    "mac",   "ip",       "prefix",
+                                            "gw",  "dns",          "httpPort", "rtspPort", "dhcp"};
+constexpr const char* kOnvifBehaviourAttributes[] = {"clockOffset",   "rebootNeeded", "refuseLogins",
+                                                     "answerDelayMs", "probeTypes",   "digestOnly"};
+// The probeTypes values, in the order of OnvifProbeAnswer.
+constexpr const char* kProbeTypes[] = {"both", "NetworkVideoTransmitter", "Device"};
+constexpr std::int64_t kMostClockOffset = 10LL * 366 * 86400;
 
 bool IsOneOf(const char* name, std::span<const char* const> names) {
     return std::any_of(names.begin(), names.end(), [&](const char* known) { return std::strcmp(name, known) == 0; });
@@ -315,6 +366,69 @@ bool ReadDevice(const TiXmlElement& element, DeviceProfile& d, std::string& erro
            ReadConfig(element, d.config, who, error);
 }
 
+bool ReadOnvifBehaviour(const TiXmlElement* element, OnvifBehaviour& b, const std::string& who,
+                        std::string& error) {
+    if (element == nullptr) return true;
+    if (!CheckLeaf(*element, kOnvifBehaviourAttributes, who + "Behaviour: ", error)) return false;
+    AttributeReader a(*element);
+    a.Number("clockOffset", b.clockOffset, -kMostClockOffset, kMostClockOffset);
+    a.Flag("rebootNeeded", b.rebootNeeded);
+    a.Flag("refuseLogins", b.refuseLogins);
+    int delayMs = static_cast<int>(b.answerDelay.count());
+    a.Number("answerDelayMs", delayMs, 0, 600000);
+    b.answerDelay = std::chrono::milliseconds(delayMs);
+    int probeTypes = static_cast<int>(b.probeAnswer);
+    a.Choice("probeTypes", kProbeTypes, probeTypes);
+    b.probeAnswer = static_cast<OnvifProbeAnswer>(probeTypes);
+    a.Flag("digestOnly", b.digestOnly);
+    if (!a.ok()) error = At(*element) + who + "Behaviour: " + a.error();
+    return a.ok();
+}
+
+// An ONVIF device: its attributes and at most one Behaviour inside.
+bool ReadOnvifDevice(const TiXmlElement& element, OnvifProfile& d, std::string& error) {
+    const char* sn = element.Attribute("sn");
+    const std::string who = sn != nullptr && *sn != '\0' && std::strlen(sn) <= kOnvifSerialLimit
+                                ? "ONVIF device " + std::string(sn) + ": "
+                                : "OnvifDevice: ";
+    if (!CheckAttributes(element, kOnvifAttributes, who, error)) return false;
+    const TiXmlElement* behaviour = nullptr;
+    for (const TiXmlElement* child = element.FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
+        if (std::strcmp(child->Value(), "Behaviour") != 0 || behaviour != nullptr) {
+            error = At(*child) + who + (behaviour != nullptr && std::strcmp(child->Value(), "Behaviour") == 0
+                                            ? "second <Behaviour>"
+                                            : "unknown element <" + std::string(child->Value()) + ">");
+            return false;
+        }
+        behaviour = child;
+    }
+    d.user = "admin";
+    AttributeReader a(element);
+    a.Required("sn", "the serial number names the device");
+    a.Required("ip", "the device service listens there");
+    a.String("sn", d.serialNumber);
+    a.String("manufacturer", d.manufacturer);
+    a.String("model", d.model);
+    a.String("firmware", d.firmwareVersion);
+    a.String("hardwareId", d.hardwareId);
+    a.String("user", d.user);
+    a.String("password", d.password);
+    a.MacText("mac", d.network.hwAddress);
+    a.String("ip", d.network.address);
+    a.Number("prefix", d.network.prefixLength, 1, 32);
+    a.Flag("dhcp", d.network.dhcp);
+    a.String("gw", d.gateway);
+    a.List("dns", d.dns);
+    a.Number("httpPort", d.httpPort, 0, 65535);
+    a.Number("rtspPort", d.rtspPort, 0, 65535);
+    if (!a.ok()) {
+        error = At(element) + who + a.error();
+        return false;
+    }
+    return ReadOnvifBehaviour(behaviour, d.behaviour, who, error);
+}
+
 void PutText(TiXmlElement& e, const char* name, const char* text, std::size_t capacity) {
     e.SetAttribute(name, std::string(text, strnlen(text, capacity)));
 }
@@ -394,6 +508,41 @@ TiXmlElement* DeviceElement(const DeviceProfile& d) {
     return e;
 }
 
+// ONVIF devices keep their password: both of their digests are computed
+// from it, so there is no verifier to write instead.
+TiXmlElement* OnvifDeviceElement(const OnvifProfile& d) {
+    auto* e = new TiXmlElement("OnvifDevice");
+    e->SetAttribute("sn", d.serialNumber);
+    e->SetAttribute("manufacturer", d.manufacturer);
+    e->SetAttribute("model", d.model);
+    e->SetAttribute("firmware", d.firmwareVersion);
+    e->SetAttribute("hardwareId", d.hardwareId);
+    e->SetAttribute("user", d.user);
+    e->SetAttribute("password", d.password);
+    if (!d.network.hwAddress.empty()) e->SetAttribute("mac", d.network.hwAddress);
+    e->SetAttribute("ip", d.network.address);
+    e->SetAttribute("prefix", d.network.prefixLength);
+    if (!d.gateway.empty()) e->SetAttribute("gw", d.gateway);
+    std::string dns;
+    for (const std::string& server : d.dns) dns += (dns.empty() ? "" : ",") + server;
+    if (!dns.empty()) e->SetAttribute("dns", dns);
+    e->SetAttribute("httpPort", d.httpPort);
+    e->SetAttribute("rtspPort", d.rtspPort);
+    e->SetAttribute("dhcp", d.network.dhcp ? 1 : 0);
+    const OnvifBehaviour& b = d.behaviour;
+    if (!(b == OnvifBehaviour{})) {
+        auto* behaviour = new TiXmlElement("Behaviour");
+        behaviour->SetAttribute("clockOffset", std::to_string(b.clockOffset));
+        behaviour->SetAttribute("rebootNeeded", b.rebootNeeded ? 1 : 0);
+        behaviour->SetAttribute("refuseLogins", b.refuseLogins ? 1 : 0);
+        behaviour->SetAttribute("answerDelayMs", static_cast<int>(b.answerDelay.count()));
+        behaviour->SetAttribute("probeTypes", kProbeTypes[static_cast<int>(b.probeAnswer)]);
+        behaviour->SetAttribute("digestOnly", b.digestOnly ? 1 : 0);
+        e->LinkEndChild(behaviour);
+    }
+    return e;
+}
+
 // Well-formed UTF-8: every lead byte followed by its continuation bytes.
 bool IsUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
@@ -440,10 +589,17 @@ bool ReadFleet(const TiXmlDocument& doc, Fleet& fleet, std::string& error) {
         return false;
     }
     Fleet result;
-    std::vector<int> rows;
+    std::vector<int> rows, onvifRows;
     for (const TiXmlElement* e = root->FirstChildElement(); e != nullptr; e = e->NextSiblingElement()) {
+        if (std::strcmp(e->Value(), "OnvifDevice") == 0) {
+            OnvifProfile device;
+            if (!ReadOnvifDevice(*e, device, error)) return false;
+            result.onvifDevices.push_back(std::move(device));
+            onvifRows.push_back(e->Row());
+            continue;
+        }
         if (std::strcmp(e->Value(), "Device") != 0) {
-            error = At(*e) + "unknown element <" + e->Value() + "> (a Fleet holds Device elements)";
+            error = At(*e) + "unknown element <" + e->Value() + "> (a Fleet holds Device and OnvifDevice elements)";
             return false;
         }
         DeviceProfile device;
@@ -451,9 +607,10 @@ bool ReadFleet(const TiXmlDocument& doc, Fleet& fleet, std::string& error) {
         result.devices.push_back(std::move(device));
         rows.push_back(e->Row());
     }
-    if (!ValidateFleet(result, error, [&](std::size_t i) { return "line " + std::to_string(rows[i]); })) {
-        return false;
-    }
+    const auto line = [&](std::size_t i) {
+        return "line " + std::to_string(i < rows.size() ? rows[i] : onvifRows[i - rows.size()]);
+    };
+    if (!ValidateFleet(result, error, line)) return false;
     fleet = std::move(result);
     return true;
 }
@@ -496,6 +653,7 @@ std::string FleetToXml(const Fleet& fleet) {
     doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
     auto* root = new TiXmlElement("Fleet");
     for (const DeviceProfile& device : fleet.devices) root->LinkEndChild(DeviceElement(device));
+    for (const OnvifProfile& device : fleet.onvifDevices) root->LinkEndChild(OnvifDeviceElement(device));
     doc.LinkEndChild(root);
     TiXmlPrinter printer;
     printer.SetIndent("  ");

@@ -73,6 +73,7 @@ int Run(const devsim::CommandLine& line) {
     devsim::ServerOptions options;
     options.discoveryAddress = line.discoveryAddress;
     options.discoveryPort = line.port;
+    options.onvifDiscoveryPort = line.onvifPort;
     options.limits = line.limits;
     if (line.save) options.saveFile = line.fleet;
 
@@ -84,6 +85,12 @@ int Run(const devsim::CommandLine& line) {
     const in_addr address{htonl(line.discoveryAddress)};
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address, text, sizeof text);
+    // The ready line comes last and ends with the discovery port: scripts and
+    // tests wait for it and read the port from its end.
+    if (!fleet.onvifDevices.empty()) {
+        std::printf("tarnwick-devsim: %zu ONVIF devices, WS-Discovery probes on %s:%u\n", fleet.onvifDevices.size(),
+                    text, server->onvifDiscoveryPort());
+    }
     std::printf("tarnwick-devsim: %zu devices, discovery on %s:%u\n", fleet.devices.size(), text,
                 server->discoveryPort());
     std::fflush(stdout);

@@ -17,6 +17,9 @@ struct ServerCounters {
     std::atomic<std::uint64_t> connectionsEvicted{0};  // pushed out, not logged in, by a newer one
     std::atomic<std::uint64_t> acceptPauses{0};        // times the listeners rested, out of descriptors
     std::atomic<std::uint64_t> datagramsDropped{0};    // over an answer budget or a queue bound
+    std::atomic<std::uint64_t> onvifProbes{0};         // readable WS-Discovery probes
+    std::atomic<std::uint64_t> onvifAnswers{0};        // ProbeMatches sent
+    std::atomic<std::uint64_t> onvifMoves{0};          // ONVIF devices now serving at a new address
 };
 
 }  // namespace devsim

@@ -79,8 +79,11 @@ HttpResponse OnvifDeviceService::Handle(const HttpRequest& request, std::int64_t
 
 OnvifDeviceService::Auth OnvifDeviceService::Authenticate(const HttpRequest& request, const onvif::XmlNode* header,
                                                           std::int64_t deviceNow) {
-    const TokenCheck token =
-        CheckUsernameToken(header, profile_.user, profile_.password, deviceNow, nonces_);
+    // A Digest-only device reads no UsernameToken: without HTTP credentials
+    // the request gets the challenge, whatever token it carries.
+    const TokenCheck token = profile_.behaviour.digestOnly
+                                 ? TokenCheck::Absent
+                                 : CheckUsernameToken(header, profile_.user, profile_.password, deviceNow, nonces_);
     if (token == TokenCheck::Refused) return Auth::TokenRefused;
     if (token == TokenCheck::Ok) return profile_.behaviour.refuseLogins ? Auth::TokenRefused : Auth::Ok;
     const DigestCheck digest = digest_.Check(request.method, request.path, HeaderValue(request.headers, "Authorization"),

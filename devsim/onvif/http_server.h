@@ -3,6 +3,7 @@
 // request goes to the same OnvifDeviceService, one at a time.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,22 +25,42 @@ public:
     OnvifHttpServer& operator=(const OnvifHttpServer&) = delete;
 
     // Binds `address` (port 0: any free port) and serves on a thread of its
-    // own; false if the address cannot be bound.
+    // own; false if the address cannot be bound (errno tells why).
     bool Start(const std::string& address, int port);
     void Stop();
     int port() const { return port_; }
+    // The address the server is bound to (the profile's may differ while a
+    // move waits for its reboot).
+    const std::string& address() const { return address_; }
     // The device's profile as its requests have left it.
     OnvifProfile Profile();
 
+    // Called on a server thread once the device should serve at its new
+    // address: SetNetworkInterfaces was accepted and, for a device that
+    // needs a reboot, SystemReboot after it. Set before Start.
+    void OnMoveDue(std::function<void()> handler) { onMoveDue_ = std::move(handler); }
+    bool MoveDue();
+    // Stops serving (the answer that caused the move has been sent by then)
+    // and binds the profile's new address on the same port, as a device
+    // that comes back up. Never call it from a server thread. False, and
+    // the server stays stopped, if the new address cannot be bound.
+    bool Move();
+
 private:
     void Serve(const HttpRequest& request, HttpResponse& response);
+    void NoteAddressChange();
 
     OnvifProfile initial_;
     std::unique_ptr<OnvifDeviceService> service_;
     std::unique_ptr<httplib::Server> http_;
     std::mutex lock_;  // the service is driven by one request at a time
     std::thread thread_;
+    std::string address_;
     int port_ = 0;
+    std::function<void()> onMoveDue_;
+    bool changeSeen_ = false;  // the profile names another address than address_
+    int rebootsAtChange_ = 0;
+    bool moveDue_ = false;
 };
 
 }  // namespace devsim

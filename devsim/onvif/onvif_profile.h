@@ -19,6 +19,8 @@ struct OnvifBehaviour {
     bool refuseLogins = false;              // every authenticated request fails
     std::chrono::milliseconds answerDelay{0};  // the server waits this long before answering
     OnvifProbeAnswer probeAnswer = OnvifProbeAnswer::Both;
+    bool digestOnly = false;                // UsernameTokens are ignored: only HTTP Digest logs in
+    bool operator==(const OnvifBehaviour&) const = default;
 };
 
 struct OnvifInterface {
@@ -27,6 +29,7 @@ struct OnvifInterface {
     std::string address;    // dotted IPv4
     int prefixLength = 24;
     bool dhcp = false;
+    bool operator==(const OnvifInterface&) const = default;
 };
 
 struct OnvifProfile {
@@ -38,6 +41,7 @@ struct OnvifProfile {
     int httpPort = 80;
     int rtspPort = 554;
     OnvifBehaviour behaviour;
+    bool operator==(const OnvifProfile&) const = default;
 };
 
 }  // namespace devsim
