@@ -27,6 +27,8 @@ case $part in npm|cli|all) ;; *) echo "--part is npm, cli or all" >&2; exit 2 ;;
 want() { [ "$part" = all ] || [ "$part" = "$1" ]; }
 [ -x "$devsim" ] || { echo "no simulator at '$devsim'" >&2; exit 2; }
 if want cli; then [ -x "$cli" ] || { echo "no tarnwick-cli at '$cli'" >&2; exit 2; }; fi
+devsim=$(readlink -f "$devsim")
+[ -z "$cli" ] || cli=$(readlink -f "$cli")
 
 skip() { echo "SKIPPED: $1"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "needs root"
@@ -170,17 +172,17 @@ EOF
   expected_rows=()
   for d in "${own_devices[@]}"; do
     read -r sn model mac host <<<"$d"
-    expected_rows+=("$sn $net.$host 255.255.255.0 $mac")
+    expected_rows+=("$sn $net.$host 255.255.255.0 $net.1 $mac")
   done
   for d in "${onvif_devices[@]}"; do
     read -r sn maker model firmware hw mac host port prefix offset <<<"$d"
-    expected_rows+=("$sn $net.$host 255.255.255.0 $mac")
+    expected_rows+=("$sn $net.$host 255.255.255.0 $net.1 $mac")
   done
   # Every expected row exactly once, and no other row.
-  if [ "$status" -eq 0 ] && node - "$work/cli.json" "${expected_rows[@]}" <<'EOF'
+  if [ "$status" -eq 0 ] && node - "$work/cli.json" "${expected_rows[@]}" >"$work/cli.check" <<'EOF'
 const [file, ...wanted] = process.argv.slice(2);
 const rows = JSON.parse(require('fs').readFileSync(file, 'utf8'));
-const got = rows.map((r) => [r.SN, r.LocalIP, r.NetMask, String(r.MAC).toLowerCase()].join(' '));
+const got = rows.map((r) => [r.SN, r.LocalIP, r.NetMask, r.Gateway, String(r.MAC).toLowerCase()].join(' '));
 const problems = [];
 for (const w of wanted) {
   const n = got.filter((g) => g === w).length;
@@ -194,7 +196,7 @@ EOF
     echo "ok: both kinds of device listed once each"
   else
     echo "FAILED (tarnwick-cli exit $status):"
-    cat "$work/cli.json" "$work/cli.err"
+    cat "$work/cli.json" "$work/cli.err" "$work/cli.check" 2>/dev/null || true
     failures=$((failures + 1))
   fi
 fi
