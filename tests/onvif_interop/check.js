@@ -8,7 +8,8 @@
 // --probe sends one multicast Probe (239.255.255.250:3702) and reads every
 // device that answers; it is refused outside a namespace made by `ip netns`.
 // XADDRs (http://host:port/path) are read without a probe. Each device is read
-// twice, once with a WS-Security UsernameToken and once with HTTP Digest.
+// twice: as the package does by default (a WS-Security UsernameToken, and
+// HTTP Digest when the device challenges) and with HTTP Digest alone.
 // --expect FILE: JSON {"devices": [{serialNumber, manufacturer, model,
 // firmwareVersion, hardwareId, hwAddress, address, prefixLength, dhcp, xaddr}]}
 // that the devices found must match, each exactly once.

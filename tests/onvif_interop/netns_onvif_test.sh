@@ -77,12 +77,13 @@ ip -n "$dev_ns" route add 224.0.0.0/4 dev "$dev_if"
 ip -n "$sdk_ns" route add 224.0.0.0/4 dev "$sdk_if"
 
 # The fleet: three ONVIF devices on ports of their own, two of ours. One
-# ONVIF device's clock is an hour behind, which a client must allow for.
-# Fields: serial manufacturer model firmware hardwareId mac host httpPort prefix clockOffset
+# ONVIF device's clock is an hour behind, which a client must allow for;
+# another reads no UsernameToken and challenges for HTTP Digest.
+# Fields: serial manufacturer model firmware hardwareId mac host httpPort prefix clockOffset digestOnly
 onvif_devices=(
-  "ONVTARN0001 Tarnmoor IPC-D4M 5.6.2 HW-D4 02:54:57:0a:00:0b 11 80 24 0"
-  "ONVTARN0002 Tarnmoor DomeCam-2 2.1 HW-2 02:54:57:0a:00:0c 12 8080 24 -3600"
-  "ONVTARN0003 Wickfield NVR-3216 4.0.1 HW-N32 02:54:57:0a:00:0d 13 8899 24 0"
+  "ONVTARN0001 Tarnmoor IPC-D4M 5.6.2 HW-D4 02:54:57:0a:00:0b 11 80 24 0 0"
+  "ONVTARN0002 Tarnmoor DomeCam-2 2.1 HW-2 02:54:57:0a:00:0c 12 8080 24 -3600 0"
+  "ONVTARN0003 Wickfield NVR-3216 4.0.1 HW-N32 02:54:57:0a:00:0d 13 8899 24 0 1"
 )
 # Fields: serial model mac host
 own_devices=(
@@ -100,11 +101,11 @@ own_devices=(
     echo "  </Device>"
   done
   for d in "${onvif_devices[@]}"; do
-    read -r sn maker model firmware hw mac host port prefix offset <<<"$d"
+    read -r sn maker model firmware hw mac host port prefix offset digest_only <<<"$d"
     echo "  <OnvifDevice sn=\"$sn\" manufacturer=\"$maker\" model=\"$model\" firmware=\"$firmware\""
     echo "               hardwareId=\"$hw\" user=\"admin\" password=\"tarnwick\" mac=\"$mac\" ip=\"$net.$host\""
     echo "               prefix=\"$prefix\" gw=\"$net.1\" dns=\"$net.1\" httpPort=\"$port\" rtspPort=\"554\" dhcp=\"0\">"
-    echo "    <Behaviour clockOffset=\"$offset\"/>"
+    echo "    <Behaviour clockOffset=\"$offset\" digestOnly=\"$digest_only\"/>"
     echo "  </OnvifDevice>"
   done
   echo '</Fleet>'
@@ -131,7 +132,7 @@ if want npm; then
     echo '{"devices": ['
     sep=''
     for d in "${onvif_devices[@]}"; do
-      read -r sn maker model firmware hw mac host port prefix offset <<<"$d"
+      read -r sn maker model firmware hw mac host port prefix _ <<<"$d"
       printf '%s{"serialNumber": "%s", "manufacturer": "%s", "model": "%s", "firmwareVersion": "%s",' \
         "$sep" "$sn" "$maker" "$model" "$firmware"
       printf ' "hardwareId": "%s", "hwAddress": "%s", "address": "%s", "prefixLength": %s, "dhcp": false,' \
@@ -175,7 +176,7 @@ EOF
     expected_rows+=("$sn $net.$host 255.255.255.0 $net.1 $mac")
   done
   for d in "${onvif_devices[@]}"; do
-    read -r sn maker model firmware hw mac host port prefix offset <<<"$d"
+    read -r sn maker model firmware hw mac host port prefix _ <<<"$d"
     expected_rows+=("$sn $net.$host 255.255.255.0 $net.1 $mac")
   done
   # Every expected row exactly once, and no other row.
