@@ -9,7 +9,7 @@
 # npm: the npm `onvif` client (check.js) finds every ONVIF device by
 #      multicast exactly once and reads its information and interface.
 # cli: `tarnwick-cli discover` with automatic targets lists every device of
-#      both kinds once, with its serial, address, netmask and MAC.
+#      both kinds once, with its serial, address, netmask, gateway and MAC.
 # Exit status 77 (skipped) without root, `ip netns`, node or node_modules.
 set -euo pipefail
 
@@ -33,8 +33,9 @@ devsim=$(readlink -f "$devsim")
 skip() { echo "SKIPPED: $1"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "needs root"
 ip netns list >/dev/null 2>&1 || skip "ip netns is not available"
+# Node reads the CLI's JSON too.
+command -v node >/dev/null || skip "node is not installed (scripts/install-deps.sh)"
 if want npm; then
-  command -v node >/dev/null || skip "node is not installed (scripts/install-deps.sh)"
   [ -d "$here/node_modules/onvif" ] || skip "tests/onvif_interop/node_modules is missing (scripts/install-deps.sh)"
 fi
 
