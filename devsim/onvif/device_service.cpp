@@ -113,6 +113,7 @@ HttpResponse OnvifDeviceService::Operation(const onvif::XmlNode* payload, std::i
     auto is = [&](std::string_view local) { return onvif::Is(payload, ns::kDevice, local); };
     if (is("GetDeviceInformation")) return SoapAnswer(200, DeviceInformationAnswer(profile_));
     if (is("GetServices")) return SoapAnswer(200, ServicesAnswer(serviceAddress_));
+    if (is("GetCapabilities")) return Capabilities(payload);
     if (is("GetNetworkInterfaces")) return SoapAnswer(200, NetworkInterfacesAnswer(profile_));
     if (is("GetNetworkDefaultGateway")) return SoapAnswer(200, NetworkDefaultGatewayAnswer(profile_));
     if (is("GetDNS")) return SoapAnswer(200, DnsAnswer(profile_));
@@ -124,6 +125,19 @@ HttpResponse OnvifDeviceService::Operation(const onvif::XmlNode* payload, std::i
         return SoapAnswer(200, SystemRebootAnswer());
     }
     return Fault(400, "Receiver", "ActionNotSupported", "Operation not supported");
+}
+
+HttpResponse OnvifDeviceService::Capabilities(const onvif::XmlNode* payload) {
+    // Clients that predate GetServices, or fall back when it fails, ask here
+    // for the service addresses. Categories of services the device lacks
+    // are refused as a whole.
+    for (const XmlNode* category : onvif::Children(payload, ns::kDevice, "Category")) {
+        const std::string name = onvif::Text(category);
+        if (name != "All" && name != "Device") {
+            return SoapAnswer(400, SoapFault("Receiver", "ActionNotSupported", "No such service", "NoSuchService"));
+        }
+    }
+    return SoapAnswer(200, CapabilitiesAnswer(serviceAddress_));
 }
 
 HttpResponse OnvifDeviceService::SetNetworkInterfaces(const onvif::XmlNode* payload) {

@@ -37,6 +37,7 @@ private:
     Auth Authenticate(const HttpRequest& request, const onvif::XmlNode* header, std::int64_t deviceNow);
     HttpResponse Refusal(Auth auth, std::int64_t deviceNow);
     HttpResponse Operation(const onvif::XmlNode* payload, std::int64_t deviceNow);
+    HttpResponse Capabilities(const onvif::XmlNode* payload);
     HttpResponse SetNetworkInterfaces(const onvif::XmlNode* payload);
     HttpResponse SetNetworkDefaultGateway(const onvif::XmlNode* payload);
 

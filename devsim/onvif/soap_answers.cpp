@@ -30,10 +30,14 @@ std::string SoapEnvelope(std::string_view payload) {
            std::string(payload) + "</SOAP-ENV:Body></SOAP-ENV:Envelope>\n";
 }
 
-std::string SoapFault(std::string_view code, std::string_view subcode, std::string_view reason) {
+std::string SoapFault(std::string_view code, std::string_view subcode, std::string_view reason,
+                      std::string_view innerSubcode) {
+    const std::string inner = innerSubcode.empty() ? std::string()
+                                                   : "<SOAP-ENV:Subcode><SOAP-ENV:Value>ter:" + std::string(innerSubcode) +
+                                                         "</SOAP-ENV:Value></SOAP-ENV:Subcode>";
     return SoapEnvelope("<SOAP-ENV:Fault><SOAP-ENV:Code><SOAP-ENV:Value>SOAP-ENV:" + std::string(code) +
                         "</SOAP-ENV:Value><SOAP-ENV:Subcode><SOAP-ENV:Value>ter:" + std::string(subcode) +
-                        "</SOAP-ENV:Value></SOAP-ENV:Subcode></SOAP-ENV:Code><SOAP-ENV:Reason>"
+                        "</SOAP-ENV:Value>" + inner + "</SOAP-ENV:Subcode></SOAP-ENV:Code><SOAP-ENV:Reason>"
                         "<SOAP-ENV:Text xml:lang=\"en\">" + XmlEscape(reason) +
                         "</SOAP-ENV:Text></SOAP-ENV:Reason></SOAP-ENV:Fault>");
 }
@@ -66,6 +70,19 @@ std::string ServicesAnswer(std::string_view serviceAddress) {
         Element("tds:XAddr", serviceAddress) +
         "<tds:Version><tt:Major>2</tt:Major><tt:Minor>60</tt:Minor></tds:Version>"
         "</tds:Service></tds:GetServicesResponse>");
+}
+
+// Only the Device category: the device has no other service.
+std::string CapabilitiesAnswer(std::string_view serviceAddress) {
+    return SoapEnvelope(
+        "<tds:GetCapabilitiesResponse><tds:Capabilities><tt:Device>" + Element("tt:XAddr", serviceAddress) +
+        "<tt:Network><tt:IPFilter>false</tt:IPFilter><tt:ZeroConfiguration>false</tt:ZeroConfiguration>"
+        "<tt:IPVersion6>false</tt:IPVersion6><tt:DynDNS>false</tt:DynDNS></tt:Network>"
+        "<tt:System><tt:DiscoveryResolve>false</tt:DiscoveryResolve><tt:DiscoveryBye>false</tt:DiscoveryBye>"
+        "<tt:RemoteDiscovery>false</tt:RemoteDiscovery><tt:SystemBackup>false</tt:SystemBackup>"
+        "<tt:SystemLogging>false</tt:SystemLogging><tt:FirmwareUpgrade>false</tt:FirmwareUpgrade>"
+        "<tt:SupportedVersions><tt:Major>2</tt:Major><tt:Minor>60</tt:Minor></tt:SupportedVersions></tt:System>"
+        "</tt:Device></tds:Capabilities></tds:GetCapabilitiesResponse>");
 }
 
 std::string NetworkInterfacesAnswer(const OnvifProfile& device) {

@@ -12,12 +12,15 @@ namespace devsim {
 
 // An envelope around one Body payload.
 std::string SoapEnvelope(std::string_view payload);
-// A Fault: code "Sender" or "Receiver", subcode a ter: local name.
-std::string SoapFault(std::string_view code, std::string_view subcode, std::string_view reason);
+// A Fault: code "Sender" or "Receiver", subcode a ter: local name, and an
+// optional ter: subcode under it.
+std::string SoapFault(std::string_view code, std::string_view subcode, std::string_view reason,
+                      std::string_view innerSubcode = {});
 
 std::string SystemDateAndTimeAnswer(std::int64_t deviceNow);
 std::string DeviceInformationAnswer(const OnvifProfile& device);
 std::string ServicesAnswer(std::string_view serviceAddress);
+std::string CapabilitiesAnswer(std::string_view serviceAddress);
 std::string NetworkInterfacesAnswer(const OnvifProfile& device);
 std::string NetworkDefaultGatewayAnswer(const OnvifProfile& device);
 std::string DnsAnswer(const OnvifProfile& device);

@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "devsim/onvif/device_service.h"
+#include "netsdk/onvif/envelope.h"
+#include "netsdk/onvif/namespaces.h"
 #include "netsdk/onvif/requests.h"
 #include "netsdk/onvif/responses.h"
 
@@ -134,6 +136,51 @@ TEST(OnvifDevice, EveryOperationIsReadBackByTheResponseParsers) {
     ASSERT_EQ(o::ParseSystemReboot(call(simple(o::DeviceRequest::SystemReboot)), message), o::ParseStatus::Ok);
     EXPECT_FALSE(message.empty());
     EXPECT_EQ(device.reboots(), 1);
+}
+
+// GetCapabilities, which clients without GetServices (or whose reading of
+// it failed) use to find the service addresses: only the Device category
+// exists, and asking for any other service is refused as a whole.
+TEST(OnvifDevice, CapabilitiesNameTheDeviceServiceAndNoOther) {
+    const struct {
+        const char* name;
+        const char* categories;
+        int status;
+        const char* innerSubcode;  // "" for success
+    } cases[] = {
+        {"no category", "", 200, ""},
+        {"All", "<tds:Category>All</tds:Category>", 200, ""},
+        {"Device", "<tds:Category>Device</tds:Category>", 200, ""},
+        {"Media", "<tds:Category>Media</tds:Category>", 400, "NoSuchService"},
+        {"Device and PTZ", "<tds:Category>Device</tds:Category><tds:Category>PTZ</tds:Category>", 400,
+         "NoSuchService"},
+    };
+    constexpr char kAddress[] = "http://127.0.3.7:8080/onvif/device_service";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OnvifProfile profile = Camera();
+        OnvifDeviceService device(profile, kAddress);
+        const o::UsernameToken token = Token(profile);
+        std::string body = o::BuildRequest(o::DeviceRequest::GetDNS, &token);
+        body.replace(body.find("<tds:GetDNS/>"), 13,
+                     std::string("<tds:GetCapabilities>") + c.categories + "</tds:GetCapabilities>");
+        const HttpResponse r = device.Handle(Post(body), kNow);
+        EXPECT_EQ(r.status, c.status);
+        const o::XmlDocument doc(r.body, 1 << 20);
+        const o::XmlNode* payload = nullptr;
+        if (*c.innerSubcode != '\0') {
+            EXPECT_EQ(Subcode(r), "ActionNotSupported");
+            EXPECT_NE(r.body.find(std::string("ter:") + c.innerSubcode), std::string::npos) << r.body;
+            continue;
+        }
+        ASSERT_EQ(o::OpenResponse(doc, o::ns::kDevice, "GetCapabilitiesResponse", payload, nullptr),
+                  o::ParseStatus::Ok) << r.body;
+        const o::XmlNode* dev = o::Child(o::Child(payload, o::ns::kDevice, "Capabilities"), o::ns::kSchema, "Device");
+        EXPECT_EQ(o::Text(o::Child(dev, o::ns::kSchema, "XAddr")), kAddress);
+        const o::XmlNode* version =
+            o::Child(o::Child(dev, o::ns::kSchema, "System"), o::ns::kSchema, "SupportedVersions");
+        EXPECT_EQ(o::Integer(o::Child(version, o::ns::kSchema, "Major"), 1, 99), 2);
+    }
 }
 
 struct AuthCase {
