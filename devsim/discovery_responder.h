@@ -18,6 +18,8 @@ struct Outgoing {
     std::uint16_t port = 0;
     int delayMs = 0;
     wire::Bytes bytes;
+    // The local address the datagram leaves from; 0: the socket's own.
+    std::uint32_t from = 0;
 };
 
 class DiscoveryResponder {

@@ -116,6 +116,15 @@ void OnvifDevices::JoinGroup() {
     }
 }
 
+namespace {
+
+std::uint32_t AddressOf(const std::string& text) {
+    in_addr address{};
+    return inet_pton(AF_INET, text.c_str(), &address) == 1 ? ntohl(address.s_addr) : 0;
+}
+
+}  // namespace
+
 void OnvifDevices::Begin() {
     if (socket_ >= 0) thread_ = std::thread([this] { Run(); });
 }
@@ -205,7 +214,8 @@ void OnvifDevices::ReadProbes() {
         now = SimClock::now();
         for (ProbeAnswer& answer : AnswerProbe(probe, listed)) {
             Outgoing datagram{source, port, static_cast<int>(profiles[answer.device].behaviour.answerDelay.count()),
-                              wire::Bytes(answer.datagram.begin(), answer.datagram.end())};
+                              wire::Bytes(answer.datagram.begin(), answer.datagram.end()),
+                              AddressOf(listed[answer.device].address)};
             if (!budget_.Take(source, now)) {
                 ++counters_.datagramsDropped;
                 continue;
@@ -221,16 +231,34 @@ void OnvifDevices::ReadProbes() {
 }
 
 // Answers go out at once or not at all: a full socket drops them, as a busy
-// device would, rather than queueing without bound.
+// device would, rather than queueing without bound. Each leaves from its
+// device's own address, as a real device's answer does.
 void OnvifDevices::Send(const Outgoing& datagram) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(datagram.address);
     to.sin_port = htons(datagram.port);
+    iovec part{const_cast<std::uint8_t*>(datagram.bytes.data()), datagram.bytes.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_name = &to;
+    message.msg_namelen = sizeof to;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    if (datagram.from != 0) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_spec_dst.s_addr = htonl(datagram.from);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    }
     ssize_t sent = -1;
     do {
-        sent = sendto(socket_, datagram.bytes.data(), datagram.bytes.size(), MSG_NOSIGNAL,
-                      reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        sent = sendmsg(socket_, &message, MSG_NOSIGNAL);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
         ++counters_.datagramsDropped;
