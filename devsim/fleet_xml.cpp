@@ -203,13 +203,15 @@ constexpr const char* kBehaviourAttributes[] = {"refuseLogins",     "wrongPasswo
                                                 "sensorModelEntries", "answerDelayMs", "duplicateAnswers",
                                                 "lateAnswerMs",     "goneMidLogin",  "silent"};
 constexpr const char* kNetBlocks[] = {"Eth0", "Wifi", "G3"};
-constexpr const char* kOnvifAttributes[] = {"sn",  "manufacturer", "model", "firmware", "hardwareId",
+constexpr const char* kOnvifAttributes[] = {"kind", "sn",  "manufacturer", "model", "firmware", "hardwareId",
                                             "user", "password",    "mac",   "ip",       "prefix",
                                             "gw",  "dns",          "httpPort", "rtspPort", "dhcp"};
 constexpr const char* kOnvifBehaviourAttributes[] = {"clockOffset",   "rebootNeeded", "refuseLogins",
                                                      "answerDelayMs", "probeTypes",   "digestOnly"};
 // The probeTypes values, in the order of OnvifProbeAnswer.
 constexpr const char* kProbeTypes[] = {"both", "NetworkVideoTransmitter", "Device"};
+// The kind values, in the order of OnvifKind.
+constexpr const char* kOnvifKinds[] = {"camera", "recorder", "decoder"};
 constexpr std::int64_t kMostClockOffset = 10LL * 366 * 86400;
 
 bool IsOneOf(const char* name, std::span<const char* const> names) {
@@ -407,6 +409,9 @@ bool ReadOnvifDevice(const TiXmlElement& element, OnvifProfile& d, std::string& 
     AttributeReader a(element);
     a.Required("sn", "the serial number names the device");
     a.Required("ip", "the device service listens there");
+    int kind = static_cast<int>(d.kind);
+    a.Choice("kind", kOnvifKinds, kind);
+    d.kind = static_cast<OnvifKind>(kind);
     a.String("sn", d.serialNumber);
     a.String("manufacturer", d.manufacturer);
     a.String("model", d.model);
@@ -512,6 +517,7 @@ TiXmlElement* DeviceElement(const DeviceProfile& d) {
 // from it, so there is no verifier to write instead.
 TiXmlElement* OnvifDeviceElement(const OnvifProfile& d) {
     auto* e = new TiXmlElement("OnvifDevice");
+    e->SetAttribute("kind", kOnvifKinds[static_cast<int>(d.kind)]);
     e->SetAttribute("sn", d.serialNumber);
     e->SetAttribute("manufacturer", d.manufacturer);
     e->SetAttribute("model", d.model);

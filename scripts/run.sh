@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds only the programs it runs, and shows
-# Tarnwick at work on the sample fleet of simulated devices on loopback.
+# Tarnwick at work on simulated devices on loopback: the sample fleet and,
+# beside it, a mixed fleet whose four ONVIF devices are found by
+# WS-Discovery (directed to 127.0.0.1, never multicast) and read through
+# ONVIF Device Management.
 #
 # With a display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set) it starts
 # the window. Without one it runs `tarnwick-cli discover` once against the
@@ -13,7 +16,9 @@
 # listens on 127.0.1.x:8000. When another program holds one of those ports,
 # the simulator refuses it, this script says which port it was, and runs
 # the fleet on free ports instead: a simulator is never started on a port
-# in use.
+# in use. The mixed fleet (devsim/fleets/onvif.xml) always runs on free
+# discovery, WS-Discovery and control ports; its ONVIF devices listen on
+# 127.0.2.x:8080.
 #
 # Environment:
 #   BUILD_DIR               the build tree (default: build-run/, configured
@@ -79,10 +84,34 @@ start_fleet() {
 }
 
 stop_fleet() {
-  if [ -n "${sim:-}" ]; then
-    kill "$sim" 2>/dev/null || true
-    wait "$sim" 2>/dev/null || true
-  fi
+  local pid
+  for pid in ${sim:-} ${onvif_sim:-}; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+}
+
+# Starts the mixed fleet with ONVIF devices on free ports and waits for its
+# ready line.
+start_onvif_fleet() {
+  "$devsim" --fleet "$top/devsim/fleets/onvif.xml" --port 0 --onvif-port 0 --control-port 0 \
+    >"$run/devsim-onvif.log" 2>&1 &
+  onvif_sim=$!
+  for _ in $(seq 100); do
+    if grep -q ' discovery on' "$run/devsim-onvif.log"; then
+      cat "$run/devsim-onvif.log" >&2
+      return 0
+    fi
+    if ! kill -0 "$onvif_sim" 2>/dev/null; then
+      onvif_sim=
+      cat "$run/devsim-onvif.log" >&2
+      say "the fleet with ONVIF devices did not start"
+      exit 1
+    fi
+    sleep 0.1
+  done
+  say "the fleet with ONVIF devices did not start within 10 s"
+  exit 1
 }
 
 # Runs the sample fleet, moving to free ports when its own are taken: the
@@ -121,15 +150,22 @@ cp "$top/res/Tarnwick.ico" "$run/res/Tarnwick.ico"
 cp "$top/devsim/fleets/Config.xml" "$run/Config.xml"
 
 sim=
+onvif_sim=
 trap stop_fleet EXIT
 trap 'exit 130' INT TERM
 run_fleet
+start_onvif_fleet
 
-# The demo's SDK settings, aimed at the port the fleet answers on.
+# The demo's SDK settings, aimed at the ports the fleets answer on.
 port=$(sed -n 's/.*discovery on [0-9.]*:\([0-9]*\)$/\1/p' "$run/devsim.log" | head -n 1)
+mixed_port=$(sed -n 's/.* discovery on [0-9.]*:\([0-9]*\)$/\1/p' "$run/devsim-onvif.log" | head -n 1)
+onvif_port=$(sed -n 's/.*WS-Discovery probes on [0-9.]*:\([0-9]*\)$/\1/p' "$run/devsim-onvif.log" | head -n 1)
 {
-  echo "# devsim/fleets/demo.conf as scripts/run.sh used it: the fleet answers on port $port."
-  sed -e '/^#/d' -e "s/^discovery_port *=.*/discovery_port = $port/" "$top/devsim/fleets/demo.conf"
+  echo "# devsim/fleets/demo.conf as scripts/run.sh used it: the sample fleet answers on port $port,"
+  echo "# the mixed fleet on port $mixed_port and its ONVIF devices' WS-Discovery on port $onvif_port."
+  sed -e '/^#/d' -e "s/^discovery_port *=.*/discovery_port = $port/" \
+    -e "s/^targets *=.*/targets = 127.0.0.1, 127.0.0.1:$mixed_port/" \
+    -e "s/^onvif_port *=.*/onvif_port = $onvif_port/" "$top/devsim/fleets/demo.conf"
 } >"$run/netsdk.conf"
 
 cd "$run"

@@ -112,7 +112,7 @@ HttpResponse OnvifDeviceService::Operation(const onvif::XmlNode* payload, std::i
 
     auto is = [&](std::string_view local) { return onvif::Is(payload, ns::kDevice, local); };
     if (is("GetDeviceInformation")) return SoapAnswer(200, DeviceInformationAnswer(profile_));
-    if (is("GetServices")) return SoapAnswer(200, ServicesAnswer(serviceAddress_));
+    if (is("GetServices")) return SoapAnswer(200, ServicesAnswer(serviceAddress_, profile_.kind));
     if (is("GetCapabilities")) return Capabilities(payload);
     if (is("GetNetworkInterfaces")) return SoapAnswer(200, NetworkInterfacesAnswer(profile_));
     if (is("GetNetworkDefaultGateway")) return SoapAnswer(200, NetworkDefaultGatewayAnswer(profile_));

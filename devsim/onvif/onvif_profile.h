@@ -32,7 +32,12 @@ struct OnvifInterface {
     bool operator==(const OnvifInterface&) const = default;
 };
 
+// What the device is, as its services show it: a camera offers media, a
+// recorder recording, search and receiver, a decoder display and receiver.
+enum class OnvifKind { Camera, Recorder, Decoder };
+
 struct OnvifProfile {
+    OnvifKind kind = OnvifKind::Camera;
     std::string manufacturer, model, firmwareVersion, serialNumber, hardwareId;
     std::string user, password;  // the password itself: both digests are computed from it
     OnvifInterface network;

@@ -63,13 +63,26 @@ std::string DeviceInformationAnswer(const OnvifProfile& device) {
                         Element("tds:HardwareId", device.hardwareId) + "</tds:GetDeviceInformationResponse>");
 }
 
-std::string ServicesAnswer(std::string_view serviceAddress) {
-    return SoapEnvelope(
-        "<tds:GetServicesResponse><tds:Service>"
-        "<tds:Namespace>http://www.onvif.org/ver10/device/wsdl</tds:Namespace>" +
-        Element("tds:XAddr", serviceAddress) +
-        "<tds:Version><tt:Major>2</tt:Major><tt:Minor>60</tt:Minor></tds:Version>"
-        "</tds:Service></tds:GetServicesResponse>");
+std::string ServicesAnswer(std::string_view serviceAddress, OnvifKind kind) {
+    // Every service is reached through the device service's address here.
+    auto service = [&](const char* ns) {
+        return "<tds:Service>" + Element("tds:Namespace", ns) + Element("tds:XAddr", serviceAddress) +
+               "<tds:Version><tt:Major>2</tt:Major><tt:Minor>60</tt:Minor></tds:Version></tds:Service>";
+    };
+    std::string services = service("http://www.onvif.org/ver10/device/wsdl");
+    switch (kind) {
+        case OnvifKind::Camera: services += service("http://www.onvif.org/ver10/media/wsdl"); break;
+        case OnvifKind::Recorder:
+            services += service("http://www.onvif.org/ver10/recording/wsdl") +
+                        service("http://www.onvif.org/ver10/search/wsdl") +
+                        service("http://www.onvif.org/ver10/receiver/wsdl");
+            break;
+        case OnvifKind::Decoder:
+            services += service("http://www.onvif.org/ver10/display/wsdl") +
+                        service("http://www.onvif.org/ver10/receiver/wsdl");
+            break;
+    }
+    return SoapEnvelope("<tds:GetServicesResponse>" + services + "</tds:GetServicesResponse>");
 }
 
 // Only the Device category: the device has no other service.

@@ -19,7 +19,7 @@ std::string SoapFault(std::string_view code, std::string_view subcode, std::stri
 
 std::string SystemDateAndTimeAnswer(std::int64_t deviceNow);
 std::string DeviceInformationAnswer(const OnvifProfile& device);
-std::string ServicesAnswer(std::string_view serviceAddress);
+std::string ServicesAnswer(std::string_view serviceAddress, OnvifKind kind);
 std::string CapabilitiesAnswer(std::string_view serviceAddress);
 std::string NetworkInterfacesAnswer(const OnvifProfile& device);
 std::string NetworkDefaultGatewayAnswer(const OnvifProfile& device);

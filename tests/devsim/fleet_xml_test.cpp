@@ -111,7 +111,7 @@ TEST(FleetXml, RefusesWhatCannotRun) {
 const char* kOnvifFleet = R"(<?xml version="1.0"?>
 <Fleet>
   <Device sn="IC2A00000001" password="pw"><Eth0 ip="127.0.2.9" mac="02:00:00:00:00:09"/></Device>
-  <OnvifDevice sn="ON-1" manufacturer="Maker &amp; Co" model="Cam 9" firmware="V1.2 build 3" hardwareId="IMX327"
+  <OnvifDevice kind="recorder" sn="ON-1" manufacturer="Maker &amp; Co" model="Cam 9" firmware="V1.2 build 3" hardwareId="IMX327"
                user="root" password="p&quot;w" mac="02:AB:00:00:00:01" ip="127.0.2.1" prefix="16"
                gw="127.0.2.254" dns="127.0.2.53,127.0.2.54" httpPort="0" rtspPort="8554" dhcp="1">
     <Behaviour clockOffset="-7200" rebootNeeded="1" refuseLogins="true" answerDelayMs="300"
@@ -127,6 +127,8 @@ TEST(FleetXml, OnvifDevicesAreReadAndSavedBackWithTheirPassword) {
     ASSERT_EQ(fleet.devices.size(), 1u);
     ASSERT_EQ(fleet.onvifDevices.size(), 2u);
     const devsim::OnvifProfile& d = fleet.onvifDevices[0];
+    EXPECT_EQ(d.kind, devsim::OnvifKind::Recorder);
+    EXPECT_EQ(fleet.onvifDevices[1].kind, devsim::OnvifKind::Camera);
     EXPECT_EQ(d.manufacturer, "Maker & Co");
     EXPECT_EQ(d.password, "p\"w");
     EXPECT_EQ(d.user, "root");
@@ -168,6 +170,7 @@ TEST(FleetXml, OnvifDevicesThatCannotRunAreRefusedWithTheirLine) {
         {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' dns='127.0.2.53,,127.0.2.54'/>", "dns has an empty entry"},
         {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' dns='127.0.2.53,x'/>", "dns is not a list of addresses"},
         {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' prefix='33'/>", "prefix out of range"},
+        {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' kind='nvr'/>", "kind"},
         {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' httpPort='65536'/>", "httpPort out of range"},
         {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' mac='02:00:00:00:00'/>", "mac is not a MAC address"},
         {"<OnvifDevice sn='O' password='p' ip='127.0.2.1' model='0123456789012345678901234567890123456789012345678901234567890123'/>",

@@ -89,9 +89,10 @@ TEST(OnvifDevice, EveryOperationIsReadBackByTheResponseParsers) {
 
     std::vector<o::Service> services;
     ASSERT_EQ(o::ParseServices(call(simple(o::DeviceRequest::GetServices)), services), o::ParseStatus::Ok);
-    ASSERT_EQ(services.size(), 1u);
+    ASSERT_EQ(services.size(), 2u);  // a camera: device and media
     EXPECT_EQ(services[0].ns, "http://www.onvif.org/ver10/device/wsdl");
     EXPECT_EQ(services[0].xaddr, "http://127.0.0.1:8080/onvif/device_service");
+    EXPECT_EQ(services[1].ns, "http://www.onvif.org/ver10/media/wsdl");
 
     o::DnsInformation dns;
     ASSERT_EQ(o::ParseDNS(call(simple(o::DeviceRequest::GetDNS)), dns), o::ParseStatus::Ok);

@@ -49,7 +49,10 @@ protected:
         auto rebooting = OnvifDevice("OV-REBOOT-1", "E1", "127.0.3.5", "02:0f:00:00:03:05");
         rebooting.behaviour.rebootNeeded = true;
         rebooting.behaviour.probeAnswer = devsim::OnvifProbeAnswer::DeviceOnly;
-        fleet.onvifDevices = {camera, recorder, skewed, refusing, rebooting};
+        // A decoder tells what it is by its services only.
+        auto decoder = OnvifDevice("OV-DEC-1", "VD-200", "127.0.3.6", "02:0f:00:00:03:06");
+        decoder.kind = devsim::OnvifKind::Decoder;
+        fleet.onvifDevices = {camera, recorder, skewed, refusing, rebooting, decoder};
 
         devsim::ServerOptions options;
         options.onvifDiscoveryPort = 0;
@@ -97,12 +100,12 @@ protected:
 
 TEST_F(OnvifSim, OneRunListsBothKindsOnceWithWhatEachDeviceSays) {
     const auto records = Discover();
-    ASSERT_EQ(records.size(), 7u);
+    ASSERT_EQ(records.size(), 8u);
     std::set<std::string> serials;
     for (const DeviceRecord& record : records) serials.insert(record.sn);
     // The refusing device has no serial number to give: it is listed by the
     // ProbeMatch alone.
-    EXPECT_EQ(serials.size(), 7u);
+    EXPECT_EQ(serials.size(), 8u);
     EXPECT_EQ(serials.count(""), 1u);
 
     const DeviceRecord* camera = sim::FindBySerial(records, "OV-CAM-1");
@@ -122,6 +125,7 @@ TEST_F(OnvifSim, OneRunListsBothKindsOnceWithWhatEachDeviceSays) {
     EXPECT_STREQ(camera->user, "admin");
 
     EXPECT_STREQ(sim::FindBySerial(records, "OV-NVR-1")->model, "NVR-4108");
+    EXPECT_STREQ(sim::FindBySerial(records, "OV-DEC-1")->model, "DEC-VD-200");
     ASSERT_NE(sim::FindBySerial(records, "OV-SKEW-1"), nullptr);
     EXPECT_STREQ(sim::FindBySerial(records, "OV-SKEW-1")->eth0.mask, "255.255.255.0");
     ASSERT_NE(sim::FindBySerial(records, "OV-REBOOT-1"), nullptr);
@@ -169,7 +173,7 @@ TEST_F(OnvifSim, AChangeOfAddressMovesTheDeviceAndTheNextRunFindsItThere) {
     EXPECT_EQ(Current("OV-REBOOT-1")->network.address, "127.0.4.5");
 
     records = Discover();
-    EXPECT_EQ(records.size(), 7u);
+    EXPECT_EQ(records.size(), 8u);
     EXPECT_STREQ(sim::FindBySerial(records, "OV-CAM-1")->eth0.ip, "127.0.4.1");
     EXPECT_STREQ(sim::FindBySerial(records, "OV-CAM-1")->eth0.mask, "255.255.0.0");
     EXPECT_STREQ(sim::FindBySerial(records, "OV-REBOOT-1")->eth0.ip, "127.0.4.5");
