@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
     }
     // The SDK is confined to the simulator on loopback.
     std::ofstream(dir / "netsdk.conf") << "targets = 127.0.0.1\ndiscovery_port = " << sim.port()
-                                       << "\nbind_address = 127.0.0.1\nwindow_ms = " << kWindowMs << "\n";
+                                       << "\nbind_address = 127.0.0.1\nonvif = off\nwindow_ms = " << kWindowMs << "\n";
     setenv("TARNWICK_NETSDK_SETTINGS", (dir / "netsdk.conf").c_str(), 1);
 
     QApplication app(argc, argv);

@@ -60,7 +60,7 @@ void Q9_CALLCONV OnDevice(const DeviceRecord* record, void*) {
 
 void PointSdkAt(const std::string& dir, int port, int windowMs) {
     const std::string path = dir + "/netsdk.conf";
-    std::ofstream(path) << "targets = 127.0.0.1\ndiscovery_port = " << port << "\nbind_address = 127.0.0.1\n"
+    std::ofstream(path) << "targets = 127.0.0.1\ndiscovery_port = " << port << "\nbind_address = 127.0.0.1\nonvif = off\n"
                         << "window_ms = " << windowMs << "\nconnect_timeout_ms = 5000\nio_timeout_ms = 5000\n";
     setenv("TARNWICK_NETSDK_SETTINGS", path.c_str(), 1);
     Q9_NET_DVR_Init();
