@@ -24,6 +24,7 @@ namespace {
 // Datagrams read per wake-up, so that a flood cannot keep the thread from
 // sending what is due.
 constexpr int kReadsPerWake = 256;
+constexpr std::size_t kRecentProbes = 256;
 
 std::string AddressText(std::uint32_t address) {
     const in_addr parsed{htonl(address)};
@@ -193,6 +194,9 @@ void OnvifDevices::ReadProbes() {
         if (!budget_.Available(source, now)) continue;  // its answers would be dropped anyway
         onvif::Probe probe;
         if (onvif::ParseProbe({buffer.data(), static_cast<std::size_t>(got)}, probe) != onvif::ParseStatus::Ok) continue;
+        if (std::find(recentProbes_.begin(), recentProbes_.end(), probe.messageId) != recentProbes_.end()) continue;
+        if (recentProbes_.size() >= kRecentProbes) recentProbes_.pop_front();
+        recentProbes_.push_back(probe.messageId);
         ++counters_.onvifProbes;
 
         std::vector<OnvifProfile> profiles;

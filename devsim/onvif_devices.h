@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -70,6 +71,9 @@ private:
     std::vector<Device> devices_;
     mutable std::mutex mutex_;  // guards Device::quiet against Snapshot
     SourceBudget budget_;
+    // MessageIDs of the probes answered lately: a probe sent again with the
+    // same MessageID is a retransmission and is answered once.
+    std::deque<std::string> recentProbes_;
     DelayedDatagrams delayed_;
     int socket_ = -1;
     int wakeFd_ = -1;

@@ -153,7 +153,7 @@ public:
           budget_(settings.sourceBurst, settings.sourceRate) {}
 
     void Run() {
-        socket_ = net::OpenUdp({settings_.bindAddress, 0}, 1024 * 1024);
+        socket_ = net::OpenUdp({settings_.bindAddress, 0}, settings_.receiveBufferBytes);
         for (onvif::ProbeType type : {onvif::ProbeType::NetworkVideoTransmitter, onvif::ProbeType::Device}) {
             const std::string id = FreshMessageId();
             if (id.empty()) return;
