@@ -220,17 +220,18 @@ bool RecvExact(const Socket& socket, std::span<std::uint8_t> buffer, Deadline de
     return true;
 }
 
-std::vector<std::uint32_t> BroadcastAddresses() {
+namespace {
+
+// One address per up IPv4 interface that `pick` takes (0: none), each once.
+template <typename Pick>
+std::vector<std::uint32_t> InterfaceAddresses(Pick pick) {
     std::vector<std::uint32_t> result;
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) return result;
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_BROADCAST) == 0) continue;
-        if (entry->ifa_broadaddr == nullptr) continue;
-        sockaddr_in broadcast{};
-        std::memcpy(&broadcast, entry->ifa_broadaddr, sizeof broadcast);
-        const std::uint32_t address = ntohl(broadcast.sin_addr.s_addr);
+        if ((entry->ifa_flags & IFF_UP) == 0) continue;
+        const std::uint32_t address = pick(*entry);
         if (address != 0 && std::find(result.begin(), result.end(), address) == result.end()) {
             result.push_back(address);
         }
@@ -239,23 +240,26 @@ std::vector<std::uint32_t> BroadcastAddresses() {
     return result;
 }
 
+std::uint32_t AddressOf(const sockaddr* address) {
+    sockaddr_in in{};
+    std::memcpy(&in, address, sizeof in);
+    return ntohl(in.sin_addr.s_addr);
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> BroadcastAddresses() {
+    return InterfaceAddresses([](const ifaddrs& entry) -> std::uint32_t {
+        if ((entry.ifa_flags & IFF_BROADCAST) == 0 || entry.ifa_broadaddr == nullptr) return 0;
+        return AddressOf(entry.ifa_broadaddr);
+    });
+}
+
 std::vector<std::uint32_t> MulticastInterfaceAddresses() {
-    std::vector<std::uint32_t> result;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return result;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-        const unsigned flags = entry->ifa_flags;
-        if ((flags & IFF_UP) == 0 || (flags & IFF_MULTICAST) == 0 || (flags & IFF_LOOPBACK) != 0) continue;
-        sockaddr_in local{};
-        std::memcpy(&local, entry->ifa_addr, sizeof local);
-        const std::uint32_t address = ntohl(local.sin_addr.s_addr);
-        if (address != 0 && std::find(result.begin(), result.end(), address) == result.end()) {
-            result.push_back(address);
-        }
-    }
-    freeifaddrs(list);
-    return result;
+    return InterfaceAddresses([](const ifaddrs& entry) -> std::uint32_t {
+        if ((entry.ifa_flags & IFF_MULTICAST) == 0 || (entry.ifa_flags & IFF_LOOPBACK) != 0) return 0;
+        return AddressOf(entry.ifa_addr);
+    });
 }
 
 bool SetMulticastInterface(const Socket& socket, std::uint32_t local) {

@@ -2,7 +2,9 @@
 
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <cstring>
+#include <thread>
 #include <string>
 
 #include "netsdk/net/socket_io.h"
@@ -13,6 +15,10 @@ namespace netsdk::onvif_client {
 namespace {
 
 using std::chrono::milliseconds;
+
+// One try of the gateway step at one address, and the pause between tries.
+constexpr milliseconds kAttempt{1000};
+constexpr milliseconds kRetryPause{100};
 
 template <std::size_t N>
 std::string FieldText(const char (&field)[N]) {
@@ -80,16 +86,26 @@ bool Modify(const Settings& settings, const KnownDevice& device, const DeviceRec
                onvif::ParseSetNetworkDefaultGateway(result.body) == onvif::ParseStatus::Ok;
     };
     bool gatewaySet = false;
-    if (!rebootNeeded && newHost != device.service.host) {
+    if (rebootNeeded || newHost == device.service.host) {
+        gatewaySet = setGateway(client, deadline);
+    } else {
+        // The device takes its new address at once, but not in the same
+        // instant as it answers: until the time is up, ask it at the new
+        // address, then at the old one, each try bounded so that a host that
+        // never answers there cannot take the whole time.
         ServiceAddress moved = device.service;
         moved.host = newHost;
-        // Half the time left at most, so that the fallback still has time.
-        const auto half = net::Clock::now() + (deadline - net::Clock::now()) / 2;
-        DeviceClient there(ServiceUrl(moved), user, password);
-        there.MeasureClock(half);
-        gatewaySet = setGateway(there, half);
+        auto attempt = [&](const ServiceAddress& where) {
+            const auto until = std::min(deadline, net::Clock::now() + kAttempt);
+            DeviceClient there(ServiceUrl(where), user, password);
+            there.MeasureClock(until);
+            return setGateway(there, until);
+        };
+        while (!gatewaySet && net::Clock::now() < deadline) {
+            gatewaySet = attempt(moved) || attempt(device.service);
+            if (!gatewaySet) std::this_thread::sleep_until(std::min(deadline, net::Clock::now() + kRetryPause));
+        }
     }
-    if (!gatewaySet) gatewaySet = setGateway(client, deadline);
     bool done = gatewaySet;
     if (done && rebootNeeded) {
         const CallResult reboot = client.Call("SystemReboot", Request(onvif::DeviceRequest::SystemReboot), deadline);

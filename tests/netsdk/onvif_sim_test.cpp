@@ -61,6 +61,9 @@ protected:
         netsdk::Settings settings = sim::LoopbackSettings(server_->discoveryPort(), 1200);
         settings.onvif = true;
         settings.onvifPort = server_->onvifDiscoveryPort();
+        // Room for a device that takes its new address a moment after it
+        // answers, on a slow (sanitized) build.
+        settings.modifyTimeoutMs = 4000;
         netsdk::ApplySettings(settings);
     }
 
