@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# kill -9 during repeated saves of Discovery.Xml: tarnwick-save-loop saves a
-# document of 1000 nodes (every node with a user and password) over and over
-# through the record library's atomic replacement, each save a new
-# generation; it is killed at a random moment, and then the file must be,
-# byte for byte, the whole document of the save under way (new) or of the
-# one before (old), of mode 0600. One more save follows each kill, after
+# kill -9 during repeated saves of Discovery.Xml: tarnwick-save-loop saves
+# two documents of 1000 nodes (every node with a user and password, each
+# document a generation of its own) in turn through the record library's
+# atomic replacement; it is killed at a random moment, and then the file
+# must be, byte for byte, the whole document of the save under way (new) or
+# of the one before (old), of mode 0600. One more save follows each kill, after
 # which no temporary file may be left beside it. Kills alternate between
 # unnamed temporaries (O_TMPFILE, the normal case) and named ones (the
 # fallback of file systems without unnamed files).
@@ -112,7 +112,9 @@ for i in $(seq "$kills"); do
   last=$(tail -n 1 "$log")
   begun=$(grep '^begin ' "$log" | tail -n 1 | cut -d' ' -f2)
   if [ -n "$begun" ]; then
-    old_generation=$((begun - 1)) new_generation=$begun
+    # The loop saves generations next and next + 1 in turn.
+    new_generation=$begun old_generation=$(( begun == next ? next + 1 : next ))
+    [ "$(grep -c '^begin ' "$log")" -gt 1 ] || old_generation=$((next - 1))
   else  # killed before its first save began
     begun=$((next - 1)) old_generation=$((next - 1)) new_generation=-1
   fi
@@ -131,8 +133,8 @@ for i in $(seq "$kills"); do
   [ "$mode_bits" = 600 ] || { not_private=$((not_private + 1)); fail "kill $i: Discovery.Xml has mode $mode_bits"; }
   left_by_kill=$((left_by_kill + $(others)))
 
-  # The next save must leave nothing beside the file.
-  next=$((begun + 1))
+  # The next save (a third generation) must leave nothing beside the file.
+  next=$((next + 2))
   if ! save_once "$next"; then
     fail "kill $i: the save after it failed: $(tail -c 300 "$work/errors")"
   fi

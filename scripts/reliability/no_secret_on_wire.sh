@@ -19,7 +19,7 @@
 # Exit status: 0 no finding (self-test: every planted encoding found),
 # 1 a finding or a failed step, 2 bad command line, 77 not root or no tcpdump.
 # Everything stays on loopback: the fleet lives on 127.83.0.0/16, the SDK is
-# confined to it by its settings file.
+# confined to it by its settings file (the self-test's: 127.84.0.0/16).
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -75,7 +75,10 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 # The fleet. Our own devices: a recorder, two cameras, a decoder; ONVIF: a
 # camera that takes a UsernameToken, a camera that takes HTTP Digest only, a
 # recorder. ONVIF HTTP ports and our control ports are free ports.
+# The self-test's fleet has a block of its own, so that its planted
+# datagrams never reach the capture of a run beside it.
 net=127.83
+[ "$self_test" -eq 0 ] || net=127.84
 own_sns=(NV0883000001 IC2A83000002 IC2A83000003 DE1683000004)
 onvif_sns=(ON-CAM-8301 ON-CAM-8302 ON-NVR-8303)
 cat >"$work/fleet.xml" <<EOF
@@ -148,7 +151,10 @@ connect_timeout_ms = 1000
 io_timeout_ms = 2000
 modify_timeout_ms = 3000
 EOF
-cp "$top/devsim/fleets/Config.xml" "$work/Config.xml"
+# The sample catalogue, with names for the ONVIF cameras' sensors.
+sed 's|</Models>|  <Model SerialNo="ON-C" SensorType="IMX327" Name="Onvif Cam A"/>\
+    <Model SerialNo="ON-C" SensorType="OS04C10" Name="Onvif Cam B"/>\
+  </Models>|' "$top/devsim/fleets/Config.xml" >"$work/Config.xml"
 cli_run() {  # cli_run NAME ARGS...: tarnwick-cli in the work folder, at most 60 s
   local name=$1; shift
   (cd "$work" && TARNWICK_NETSDK_SETTINGS="$work/netsdk.conf" timeout 60 "$cli" "$@") \
@@ -162,8 +168,8 @@ if cli_run discover discover --format csv; then
     grep -q "^$sn," "$work/discover.out" && rows=$((rows + 1))
   done
   # Models that only a login shows: the catalogue's names for our cameras'
-  # sensors, the ONVIF cameras' hardware ids.
-  for model in "Tarn Cam 2MP Bullet" "Tarn Cam 2MP Bullet Lite" IMX327 OS04C10; do
+  # and the ONVIF cameras' sensors.
+  for model in "Tarn Cam 2MP Bullet" "Tarn Cam 2MP Bullet Lite" "Onvif Cam A" "Onvif Cam B"; do
     grep -q ",$model," "$work/discover.out" && camera_models=$((camera_models + 1))
   done
 else

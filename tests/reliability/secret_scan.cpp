@@ -248,7 +248,7 @@ private:
     void Frame(std::string_view frame, Capture& capture) {
         const std::string_view ip = Network(frame);
         const auto* p = reinterpret_cast<const unsigned char*>(ip.data());
-        const std::size_t ihl = ip.size() >= 20 ? std::size_t{p[0] & 15u} * 4 : 0;
+        const std::size_t ihl = ip.size() >= 20 ? std::size_t{p[0]} % 16 * 4 : 0;
         const bool plain = ip.size() >= 20 && (p[0] >> 4) == 4 && ihl >= 20 && Be16(p + 2) >= ihl &&
                            Be16(p + 2) <= ip.size() && (Be16(p + 6) & 0x3fff) == 0;  // no fragment
         if (!plain || (p[9] != 6 && p[9] != 17)) {
@@ -265,8 +265,9 @@ private:
             capture.units.emplace_back(body.substr(8));
             return;
         }
-        if (body.size() < 20 || std::size_t{b[12] >> 4u} * 4 > body.size()) return;
-        const std::string_view payload = body.substr(std::size_t{b[12] >> 4u} * 4);
+        const std::size_t tcpHeader = body.size() >= 20 ? std::size_t{b[12]} / 16 * 4 : 0;
+        if (tcpHeader < 20 || tcpHeader > body.size()) return;
+        const std::string_view payload = body.substr(tcpHeader);
         const FlowKey key{Be32(p + 12), Be16(b), Be32(p + 16), Be16(b + 2)};
         const std::uint32_t seq = Be32(b + 4);
         const bool syn = (b[13] & 0x02) != 0;
