@@ -128,7 +128,7 @@ onvif_port=$(sed -n 's/.*WS-Discovery probes on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "
 
 # Only the run's traffic: the fleet's addresses and the two discovery ports.
 filter="net $net.0.0/16 or udp port $discovery_port or udp port $onvif_port"
-tcpdump -i lo -n -s 0 -U -w "$work/capture.pcap" "$filter" >"$work/tcpdump.out" 2>"$work/tcpdump.err" &
+tcpdump -i lo -n -s 0 -B 32768 -U --immediate-mode -w "$work/capture.pcap" "$filter" >"$work/tcpdump.out" 2>"$work/tcpdump.err" &
 tcpdump_pid=$!
 for _ in $(seq 100); do
   grep -q 'listening on' "$work/tcpdump.err" 2>/dev/null && break
@@ -213,7 +213,7 @@ if [ "$self_test" -eq 1 ]; then
   fi
 fi
 
-sleep 0.5  # the last segments reach the capture
+sleep 1  # the last segments reach the capture
 stop "$tcpdump_pid" INT
 tcpdump_pid=''
 dropped=$(sed -n 's/^\([0-9]*\) packets\{0,1\} dropped by kernel$/\1/p' "$work/tcpdump.err")
