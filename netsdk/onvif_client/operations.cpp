@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "netsdk/net/socket_io.h"
 #include "netsdk/onvif/requests.h"
@@ -13,6 +14,8 @@ namespace netsdk::onvif_client {
 namespace {
 
 using std::chrono::milliseconds;
+
+constexpr milliseconds kMovePause{50};
 
 template <std::size_t N>
 std::string FieldText(const char (&field)[N]) {
@@ -86,8 +89,15 @@ bool Modify(const Settings& settings, const KnownDevice& device, const DeviceRec
         // Half the time left at most, so that the fallback still has time.
         const auto half = net::Clock::now() + (deadline - net::Clock::now()) / 2;
         DeviceClient there(ServiceUrl(moved), user, password);
-        there.MeasureClock(half);
-        gatewaySet = setGateway(there, half);
+        // The device takes its new address a moment after it answered: a
+        // connection there is refused until then. Asked again every 50 ms
+        // until it answers at all, or half the time is gone.
+        for (;;) {
+            const bool answered = there.MeasureClock(half);
+            gatewaySet = setGateway(there, half);
+            if (gatewaySet || answered || net::Clock::now() + kMovePause >= half) break;
+            std::this_thread::sleep_for(kMovePause);
+        }
     }
     if (!gatewaySet) gatewaySet = setGateway(client, deadline);
     bool done = gatewaySet;
