@@ -11,7 +11,7 @@ packages=(
   googletest libgtest-dev
   clang libclang-rt-14-dev
   fonts-liberation2 fonts-dejavu-core
-  iproute2 xvfb xauth
+  iproute2 xvfb xauth tcpdump
 )
 if [ "${1:-}" = --package ]; then
   packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)

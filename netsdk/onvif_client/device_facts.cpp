@@ -125,6 +125,12 @@ DeviceRecord MakeRecord(const ServiceAddress& service, const onvif::ProbeMatch& 
     const std::vector<std::string>& dns = facts.dns.fromDhcp ? facts.dns.dhcp : facts.dns.manual;
     if (!dns.empty()) PutAddress(record.eth0.dns1, dns[0]);
     if (dns.size() > 1) PutAddress(record.eth0.dns2, dns[1]);
+    // A server the device does not have (or names other than by an IPv4
+    // address) is 0.0.0.0, as our own devices say it: Modify checks both
+    // DNS fields, and an empty one would keep the device from ever being
+    // changed.
+    if (record.eth0.dns1[0] == '\0') Put(record.eth0.dns1, "0.0.0.0");
+    if (record.eth0.dns2[0] == '\0') Put(record.eth0.dns2, "0.0.0.0");
     if (const std::uint16_t http = FirstPort(facts.protocols, "HTTP")) record.httpPort = http;
     record.rtspPort = FirstPort(facts.protocols, "RTSP");
     return record;

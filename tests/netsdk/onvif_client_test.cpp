@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "modify/address_change.h"
 #include "netsdk/onvif_client/device_facts.h"
 
 namespace {
@@ -126,6 +128,38 @@ TEST(OnvifClient, TheSensorModelIsTheHardwareIdWhereThereIsOne) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EXPECT_STREQ(entries[i].name, names[i]);
         EXPECT_STREQ(entries[i].value, values[i]);
+    }
+}
+
+// Modify checks the device's own two DNS servers: whatever DNS servers a
+// logged-in ONVIF device has (none, one, one that is no IPv4 address, two),
+// its record passes them, so that its address can be changed.
+TEST(OnvifClient, ARecordPassesTheModifyChecksWhateverDnsServersTheDeviceHas) {
+    struct Case {
+        std::vector<std::string> servers;
+        const char* dns1;
+        const char* dns2;
+    };
+    const Case cases[] = {
+        {{}, "0.0.0.0", "0.0.0.0"},
+        {{"10.1.2.53"}, "10.1.2.53", "0.0.0.0"},
+        {{"fe80::1", "10.1.2.54"}, "0.0.0.0", "10.1.2.54"},
+        {{"10.1.2.53", "10.1.2.54"}, "10.1.2.53", "10.1.2.54"},
+    };
+    ServiceAddress service;
+    ASSERT_TRUE(ParseServiceAddress("http://10.1.2.3:80/onvif/device_service", service));
+    for (const Case& c : cases) {
+        DeviceFacts facts;
+        facts.loggedIn = true;
+        facts.information = {"Maker", "IPC-B2", "1.0", "SN1", ""};
+        facts.interfaces = {Interface("eth0", "aa:bb:cc:dd:ee:01", "10.1.2.3", 24)};
+        facts.gateways = {"10.1.2.1"};
+        facts.dns.manual = c.servers;
+        DeviceRecord record = MakeRecord(service, onvif::ProbeMatch{}, facts);
+        EXPECT_STREQ(record.eth0.dns1, c.dns1) << c.servers.size() << " servers";
+        EXPECT_STREQ(record.eth0.dns2, c.dns2) << c.servers.size() << " servers";
+        EXPECT_EQ(ApplyAddressChange(record, "10.1.2.9", "255.255.255.0", "10.1.2.1"), AddressField::kNone)
+            << c.servers.size() << " servers";
     }
 }
 
