@@ -47,6 +47,7 @@
 #include "bench/dialog_session.h"
 #include "bench/simulator_child.h"
 #include "devsim/fleet_xml.h"
+#include "netsdk/discovery.h"
 #include "netsdk/wire/header.h"
 #include "platform/qt/qt_backend.h"
 #include "res/resource_ids.h"
@@ -315,9 +316,10 @@ private:
     std::thread thread_;
 };
 
-// The fleet of a case: cameras that vanish at their login, or that refuse
-// their first login so that every worker is still busy when the controls
-// come back.
+// The fleet of a case: cameras that vanish at their login, or that answer
+// late in the window and refuse their first login, so that every camera
+// worker is still busy (pausing before its second attempt) when the
+// controls come back.
 devsim::Fleet CaseFleet(const Options& o, int& gone) {
     devsim::Fleet fleet = bench::MixedFleet(o.devices, o.cameras);
     gone = 0;
@@ -329,7 +331,10 @@ devsim::Fleet CaseFleet(const Options& o, int& gone) {
             device.behaviour.goneMidLogin = true;
             ++gone;
         }
-        if (o.fault == Fault::kSecondClick || o.fault == Fault::kCloseAtEnd) device.behaviour.refuseLogins = 1;
+        if (o.fault == Fault::kSecondClick || o.fault == Fault::kCloseAtEnd) {
+            device.behaviour.answerDelayMs = o.windowMs * 5 / 6;
+            device.behaviour.refuseLogins = 1;
+        }
     }
     return fleet;
 }
@@ -412,6 +417,7 @@ int main(int argc, char** argv) {
     } faulted, after;
     long floodSent = 0;
     double floodSeconds = 0;
+    int floodDropped = 0;  // datagrams the SDK's run refused
     int pendingWorkers = -1;
     bool ok = true;
 
@@ -461,9 +467,10 @@ int main(int argc, char** argv) {
         bool closed = false;
         switch (o.fault) {
         case Fault::kSimKilled:
-            // Killed a third into the window: answers are in, logins under way.
+            // Killed as the first row shows: answers still arriving, the
+            // first camera logins under way.
             watch.tick = [&](double ms) {
-                if (faultAtMs == 0 && ms >= o.windowMs / 3.0) {
+                if (faultAtMs == 0 && bench::ListModel(dialog)->rowCount() > 0) {
                     sim.Stop(SIGKILL);
                     faultAtMs = ms;
                 }
@@ -484,6 +491,7 @@ int main(int argc, char** argv) {
             break;
         case Fault::kCloseAtEnd:
             watch.controlsBack = [&](double ms) {
+                pendingWorkers = dialog.discovery.workerThreads.Running();
                 QElapsedTimer closing;
                 closing.start();
                 watchdog.Arm(bound, "close", sim.pid());
@@ -503,6 +511,7 @@ int main(int argc, char** argv) {
             floodSent = flood->sent();
             floodSeconds = flood->seconds();
             flood.reset();
+            floodDropped = netsdk::LastDiscoveryStats().dropped;
         }
         if (f.controlsBackMs < 0) hang("faulted run");
         if (o.fault != Fault::kCloseAtEnd) faulted.usableMs = f.controlsBackMs - faultAtMs;
@@ -581,16 +590,16 @@ int main(int argc, char** argv) {
     ok = rowsHold(faulted) && rowsHold(after) && faulted.fileOk && after.fileOk && temporaries == 0;
     // The rate reached is a figure the campaign prints; no datagram sent
     // at all means the answer socket was not found, and the case not run.
-    if (o.fault == Fault::kGarbageFlood) ok = ok && floodSent > 0;
-    if (o.fault == Fault::kSecondClick) ok = ok && pendingWorkers > 0;
+    if (o.fault == Fault::kGarbageFlood) ok = ok && floodSent > 0 && floodDropped > 0;
+    if (o.fault == Fault::kSecondClick || o.fault == Fault::kCloseAtEnd) ok = ok && pendingWorkers > 0;
     std::printf("result fault=%s hang=0 rows=%d valid=%d expect_rows=%d nodes=%d models=%d expect_models=%d "
                 "file_ok=%d usable_ms=%.0f after_rows=%d after_valid=%d after_models=%d after_file_ok=%d "
                 "after_usable_ms=%.0f temporaries=%d",
                 o.name, faulted.rows, faulted.valid, faulted.expectRows, faulted.nodes, faulted.models,
                 faulted.expectModels, faulted.fileOk, faulted.usableMs, after.rows, after.valid, after.models,
                 after.fileOk, after.usableMs, temporaries);
-    if (o.fault == Fault::kGarbageFlood) std::printf(" flood_sent=%ld flood_s=%.2f", floodSent, floodSeconds);
-    if (o.fault == Fault::kSecondClick) std::printf(" pending_workers=%d", pendingWorkers);
+    if (o.fault == Fault::kGarbageFlood) std::printf(" flood_sent=%ld flood_s=%.2f sdk_dropped=%d", floodSent, floodSeconds, floodDropped);
+    if (pendingWorkers >= 0) std::printf(" pending_workers=%d", pendingWorkers);
     std::printf(" ok=%d\n", ok ? 1 : 0);
     std::fflush(stdout);
     platform::SetBackend(nullptr);

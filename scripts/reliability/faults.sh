@@ -123,8 +123,9 @@ for case in "${cases[@]}"; do
       field usable_ms >> "$times"
       [ "$status" = 1 ] && echo "faults: $case run $i fell short: $line"
       case $case in
-        garbage-flood) extra="sent $(field flood_sent) in $(field flood_s) s" ;;
+        garbage-flood) extra="sent $(field flood_sent) in $(field flood_s) s, SDK refused $(field sdk_dropped)" ;;
         second-click) extra="$(field pending_workers) workers logging in at the click" ;;
+        close-at-end) extra="$(field pending_workers) workers logging in at the close" ;;
         sim-killed) extra="$(field rows) rows before the kill" ;;
       esac
     fi
