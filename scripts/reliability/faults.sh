@@ -132,6 +132,7 @@ for case in "${cases[@]}"; do
     [ "$status" = 0 ] || failed=1
   done
   read -r median worst < <(median_worst < "$times")
+  [ -z "$extra" ] || extra="last run: $extra"
   [ "$setup" = 0 ] || extra="$extra; $setup not set up"
   printf '%s|%d|%d|%d|%d|%d|%s|%s|%s\n' "$case" "$repeat" "$crashes" "$hangs" "$rows_ok" "$file_ok" \
     "$median" "$worst" "$extra" >> "$summary"
