@@ -13,154 +13,31 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <ctime>
-
-#include <QAbstractItemModel>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QPushButton>
-#include <QTableView>
-#include <QTimer>
-#include <algorithm>
+#include <QWidget>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include <tinyxml.h>
-
 #include "app/tarnwick_dlg.h"
+#include "bench/dialog_session.h"
 #include "bench/simulator_child.h"
-#include "devsim/fleet_generator.h"
 #include "devsim/fleet_xml.h"
 #include "platform/qt/qt_backend.h"
 #include "res/resource_ids.h"
 
 namespace {
 
+using bench::Median;
+using bench::RunFigures;
+using bench::Worst;
+
 constexpr int kDevices = 1000;
 constexpr int kCameras = 400;
 constexpr int kRuns = 20;
 constexpr int kWindowMs = 3000;
-
-// 1000 generated devices; every fifth camera becomes a recorder, leaving 400.
-devsim::Fleet BenchFleet() {
-    devsim::GeneratorOptions options;
-    options.count = kDevices;
-    options.firstAddress = 0x7F2A0001u;  // 127.42.0.1
-    options.controlPort = 8000;
-    devsim::Fleet fleet = devsim::GenerateFleet(options);
-    int cameras = 0;
-    for (devsim::DeviceProfile& device : fleet.devices) {
-        if (std::strncmp(device.record.model, "IPC", 3) != 0) continue;
-        if (++cameras % 5 == 0) {
-            std::memset(device.record.model, 0, sizeof device.record.model);
-            std::strcpy(device.record.model, "NVR-0804");
-            device.sensorModel.clear();
-        }
-    }
-    return fleet;
-}
-
-int NodesInFile(const char* path) {
-    TiXmlDocument document;
-    if (!document.LoadFile(path)) return -1;
-    int nodes = 0;
-    for (const TiXmlElement* node = TiXmlHandle(&document).FirstChild("TREE").FirstChildElement().ToElement(); node;
-         node = node->NextSiblingElement())
-        ++nodes;
-    return nodes;
-}
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-struct RunFigures {
-    int rows = 0;
-    int nodes = 0;
-    int models = 0;
-    double lastRowMs = -1;
-    double lastModelMs = -1;
-    double controlsBackMs = -1;
-    double longestStallMs = 0;     // wall clock between two turns of the event loop
-    double longestUiWorkMs = 0;    // the UI thread's own processor time in that stretch
-    double cpuSeconds = 0;
-};
-
-// Watches one run from the click until the controls are back and every
-// camera has its name (or 60 s).
-RunFigures Run(CTarnwickDlg& dialog) {
-    QAbstractItemModel* model = platform::qt::TableViewOf(dialog.deviceList)->model();
-    auto* discovery = qobject_cast<QPushButton*>(platform::qt::ControlOf(dialog, IDC_DISCOVERY));
-    RunFigures f;
-    QElapsedTimer clock;
-    QEventLoop loop;
-    const auto finishedIfDone = [&] {
-        if (f.controlsBackMs >= 0 && f.models == kCameras) loop.quit();
-    };
-    std::vector<QMetaObject::Connection> connections;
-    connections.push_back(QObject::connect(model, &QAbstractItemModel::rowsInserted, [&] {
-        f.rows = model->rowCount();
-        if (f.rows == kDevices) f.lastRowMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-    }));
-    connections.push_back(QObject::connect(
-        model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& from, const QModelIndex& to) {
-            if (from.column() > 1 || to.column() < 1) return;
-            for (int row = from.row(); row <= to.row(); ++row) {
-                if (!model->index(row, 1).data().toString().startsWith(QStringLiteral("Tarn Cam"))) continue;
-                if (++f.models == kCameras) f.lastModelMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-            }
-            finishedIfDone();
-        }));
-    // The Discovery button comes back with the other controls.
-    QTimer enabledWatch;
-    enabledWatch.setTimerType(Qt::PreciseTimer);
-    QElapsedTimer sinceTick;
-    double uiCpuAtTick = 0;
-    QObject::connect(&enabledWatch, &QTimer::timeout, [&] {
-        f.longestStallMs = std::max(f.longestStallMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
-        f.longestUiWorkMs = std::max(f.longestUiWorkMs, ThreadCpuMs() - uiCpuAtTick);
-        sinceTick.restart();
-        uiCpuAtTick = ThreadCpuMs();
-        if (f.controlsBackMs < 0 && discovery->isEnabled()) {
-            f.controlsBackMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
-            // The bench's own reading of the file is not the program's stall.
-            f.nodes = NodesInFile("Discovery.Xml");
-            sinceTick.restart();
-            uiCpuAtTick = ThreadCpuMs();
-            finishedIfDone();
-        }
-    });
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-
-    const double cpuBefore = CpuSeconds();
-    clock.start();
-    discovery->click();
-    sinceTick.start();
-    uiCpuAtTick = ThreadCpuMs();
-    enabledWatch.start(1);
-    loop.exec();
-    enabledWatch.stop();
-    f.cpuSeconds = CpuSeconds() - cpuBefore;
-    for (const auto& c : connections) QObject::disconnect(c);
-    // The 1 ms tick itself is not a stall.
-    f.longestStallMs = std::max(0.0, f.longestStallMs - 1.0);
-    f.longestUiWorkMs = std::max(0.0, f.longestUiWorkMs);
-    return f;
-}
 
 // Time the hypervisor gave this machine's processors to others, in ms
 // (the steal column of /proc/stat): a stall it causes is not the program's.
@@ -172,24 +49,18 @@ double StolenMs() {
     return static_cast<double>(steal) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-double Worst(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    char dirTemplate[] = "/tmp/tarnwick-discovery-bench-XXXXXX";
-    if (mkdtemp(dirTemplate) == nullptr) return 1;
-    const std::filesystem::path dir = dirTemplate;
+    const bench::ScratchDir scratch("tarnwick-discovery-bench");
+    if (!scratch.ok()) return 1;
+    const std::filesystem::path dir = scratch.path();
     std::filesystem::current_path(dir);
-    std::filesystem::copy_file(std::filesystem::path(TARNWICK_SOURCE_DIR) / "devsim/fleets/Config.xml", "Config.xml");
+    if (!bench::InstallCatalogue()) return 1;
 
     std::string error;
-    if (!devsim::SaveFleetFile((dir / "fleet.xml").string(), BenchFleet(), error)) {
+    if (!devsim::SaveFleetFile((dir / "fleet.xml").string(), bench::MixedFleet(kDevices, kCameras), error)) {
         std::fprintf(stderr, "tarnwick-discovery-bench: %s\n", error.c_str());
         return 1;
     }
@@ -199,9 +70,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The SDK is confined to the simulator on loopback.
-    std::ofstream(dir / "netsdk.conf") << "targets = 127.0.0.1\ndiscovery_port = " << sim.port()
-                                       << "\nbind_address = 127.0.0.1\nonvif = off\nwindow_ms = " << kWindowMs << "\n";
-    setenv("TARNWICK_NETSDK_SETTINGS", (dir / "netsdk.conf").c_str(), 1);
+    if (!bench::PointSdkAt((dir / "netsdk.conf").string(), sim.port(), kWindowMs)) return 1;
 
     QApplication app(argc, argv);
     platform::qt::QtBackend backend;
@@ -220,7 +89,11 @@ int main(int argc, char** argv) {
         int complete = 0;
         const double stolenBefore = StolenMs();
         for (int i = 1; i <= kRuns; ++i) {
-            const RunFigures f = Run(dialog);
+            bench::WatchOptions watch;
+            watch.devices = kDevices;
+            watch.cameras = kCameras;
+            watch.hangMs = 60000;
+            const RunFigures f = bench::WatchRun(dialog, watch);
             std::printf("%4d %6d %6d %7d %7.0fms %7.0fms %7.0fms %7.1fms %7.1fms %7.2fs\n", i, f.rows, f.nodes,
                         f.models, f.lastRowMs, f.lastModelMs, f.controlsBackMs, f.longestStallMs, f.longestUiWorkMs,
                         f.cpuSeconds);
@@ -267,6 +140,5 @@ int main(int argc, char** argv) {
     }
     platform::SetBackend(nullptr);
     std::filesystem::current_path("/");
-    std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }

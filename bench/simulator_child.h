@@ -21,8 +21,10 @@ class SimulatorChild {
 public:
     // Starts the child and waits for its ready line; `nice` lowers its
     // priority (a simulated fleet stands for devices elsewhere on the
-    // network, whose work is not this machine's).
-    bool Start(const std::string& fleet, int nice = 0) {
+    // network, whose work is not this machine's). Discovery listens on
+    // `port`, or on a free port when 0.
+    bool Start(const std::string& fleet, int nice = 0, int port = 0) {
+        const std::string portText = std::to_string(port);
         int out[2];
         if (pipe(out) != 0) return false;
         posix_spawn_file_actions_t actions;
@@ -30,7 +32,7 @@ public:
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         const char* argv[] = {TARNWICK_DEVSIM, "--fleet", fleet.c_str(), "--bind-discovery", "127.0.0.1",
-                              "--port", "0", nullptr};
+                              "--port", portText.c_str(), nullptr};
         const int spawned =
             posix_spawn(&pid_, TARNWICK_DEVSIM, &actions, nullptr, const_cast<char**>(argv), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -44,13 +46,17 @@ public:
         port_ = colon ? std::atoi(colon + 1) : 0;
         return ready && port_ > 0;
     }
-    ~SimulatorChild() {
+    ~SimulatorChild() { Stop(SIGTERM); }
+    // Ends the child with `signal` and reaps it; a later Start may run another.
+    void Stop(int signal) {
         if (pid_ <= 0) return;
         peakKiB_ = PeakKiB();
-        kill(pid_, SIGTERM);
+        kill(pid_, signal);
         waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
     // The child's own high-water mark: ru_maxrss of children would also
     // count the parent's pages that the spawn shared before exec.
     long PeakKiB() const {
