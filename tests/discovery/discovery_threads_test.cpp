@@ -164,7 +164,11 @@ TEST_F(DiscoveryThreads, ANewClickStopsThePreviousRunsWorkers) {
 
     Answer({hanging, refusing});
     ASSERT_TRUE(RunDiscovery());
-    ASSERT_TRUE(ServeUntil([&] { return !sdk.Camera(refusing.eth0.ip).logins.empty(); }));
+    // Both workers must be inside their first login before the next click; a
+    // worker the click reaches earlier never logs in at all.
+    ASSERT_TRUE(ServeUntil([&] {
+        return !sdk.Camera(refusing.eth0.ip).logins.empty() && !sdk.Camera(hanging.eth0.ip).logins.empty();
+    }));
 
     Answer({fresh});
     ASSERT_TRUE(RunDiscovery());
