@@ -4,7 +4,7 @@
 // devices re-addressed: they serve at the new address, later ProbeMatches
 // name it and the saved fleet file holds it.
 #include <arpa/inet.h>
-#include <curl/curl.h>
+#include "tests/devsim/soap_post.h"
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -33,40 +33,12 @@ using devsim::OnvifProfile;
 
 const std::string kFleets = TARNWICK_FLEETS_DIR;
 
-struct Reply {
-    long status = 0;  // 0: no connection
-    std::string body;
-};
-
-std::size_t Collect(char* data, std::size_t size, std::size_t count, void* out) {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
-}
+using soap_test::Reply;
 
 // One POST; with `digest`, curl answers the device's Digest challenge.
 Reply Post(const std::string& url, const std::string& body, bool digest = false) {
-    Reply reply;
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) return reply;
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/soap+xml; charset=utf-8");
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    if (digest) {
-        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
-        curl_easy_setopt(curl, CURLOPT_USERNAME, "admin");
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, "tarnwick");
-    }
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 5L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
-    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return reply;
+    static const soap_test::DigestLogin kLogin{"admin", "tarnwick"};
+    return soap_test::Post(url, body, digest ? &kLogin : nullptr);
 }
 
 // The device clock's offset, as the SDK measures it before making tokens.

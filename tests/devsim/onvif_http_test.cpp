@@ -1,7 +1,7 @@
 // The simulated ONVIF device on a real loopback socket, asked by libcurl as
 // the SDK will ask it: HTTP Digest negotiated by curl itself, the answer read
 // by the SDK's parser, a re-addressing seen in the device's profile.
-#include <curl/curl.h>
+#include "tests/devsim/soap_post.h"
 #include <gtest/gtest.h>
 
 #include "devsim/onvif/http_server.h"
@@ -12,39 +12,12 @@ namespace {
 
 using namespace devsim;
 
-struct Reply {
-    long status = 0;
-    std::string body;
-};
-
-std::size_t Collect(char* data, std::size_t size, std::size_t count, void* out) {
-    static_cast<std::string*>(out)->append(data, size * count);
-    return size * count;
-}
+using soap_test::Reply;
 
 // One POST with curl's Digest handling; status 0 if curl itself failed.
 Reply PostDigest(int port, const std::string& user, const std::string& password, const std::string& body) {
-    Reply reply;
-    CURL* curl = curl_easy_init();
-    if (curl == nullptr) return reply;
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service";
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/soap+xml; charset=utf-8");
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST);
-    curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 5L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
-    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return reply;
+    const soap_test::DigestLogin login{user, password};
+    return soap_test::Post("http://127.0.0.1:" + std::to_string(port) + "/onvif/device_service", body, &login);
 }
 
 OnvifProfile Camera() {
