@@ -206,8 +206,8 @@ constexpr const char* kNetBlocks[] = {"Eth0", "Wifi", "G3"};
 constexpr const char* kOnvifAttributes[] = {"kind", "sn",  "manufacturer", "model", "firmware", "hardwareId",
                                             "user", "password",    "mac",   "ip",       "prefix",
                                             "gw",  "dns",          "httpPort", "rtspPort", "dhcp"};
-constexpr const char* kOnvifBehaviourAttributes[] = {"clockOffset",   "rebootNeeded", "refuseLogins",
-                                                     "answerDelayMs", "probeTypes",   "digestOnly"};
+constexpr const char* kOnvifBehaviourAttributes[] = {"clockOffset", "rebootNeeded", "refuseLogins", "answerDelayMs",
+                                                     "moveDelayMs", "probeTypes",   "digestOnly"};
 // The probeTypes values, in the order of OnvifProbeAnswer.
 constexpr const char* kProbeTypes[] = {"both", "NetworkVideoTransmitter", "Device"};
 // The kind values, in the order of OnvifKind.
@@ -379,6 +379,9 @@ bool ReadOnvifBehaviour(const TiXmlElement* element, OnvifBehaviour& b, const st
     int delayMs = static_cast<int>(b.answerDelay.count());
     a.Number("answerDelayMs", delayMs, 0, 600000);
     b.answerDelay = std::chrono::milliseconds(delayMs);
+    int moveDelayMs = static_cast<int>(b.moveDelay.count());
+    a.Number("moveDelayMs", moveDelayMs, 0, 600000);
+    b.moveDelay = std::chrono::milliseconds(moveDelayMs);
     int probeTypes = static_cast<int>(b.probeAnswer);
     a.Choice("probeTypes", kProbeTypes, probeTypes);
     b.probeAnswer = static_cast<OnvifProbeAnswer>(probeTypes);
@@ -542,6 +545,7 @@ TiXmlElement* OnvifDeviceElement(const OnvifProfile& d) {
         behaviour->SetAttribute("rebootNeeded", b.rebootNeeded ? 1 : 0);
         behaviour->SetAttribute("refuseLogins", b.refuseLogins ? 1 : 0);
         behaviour->SetAttribute("answerDelayMs", static_cast<int>(b.answerDelay.count()));
+        behaviour->SetAttribute("moveDelayMs", static_cast<int>(b.moveDelay.count()));
         behaviour->SetAttribute("probeTypes", kProbeTypes[static_cast<int>(b.probeAnswer)]);
         behaviour->SetAttribute("digestOnly", b.digestOnly ? 1 : 0);
         e->LinkEndChild(behaviour);

@@ -157,8 +157,11 @@ std::vector<OnvifProfile> OnvifDevices::Snapshot() const {
 
 void OnvifDevices::Run() {
     while (!stopping_) {
+        auto next = delayed_.NextDue();
+        const auto arrival = NextArrival();
+        if (arrival && (!next || *arrival < *next)) next = arrival;
         int timeout = -1;
-        if (const auto next = delayed_.NextDue()) {
+        if (next) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - SimClock::now());
             timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, 60000));
         }
@@ -167,8 +170,8 @@ void OnvifDevices::Run() {
         if (fds[1].revents & POLLIN) {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t got = read(wakeFd_, &count, sizeof count);
-            MoveDevices();
         }
+        if ((fds[1].revents & POLLIN) || (arrival && *arrival <= SimClock::now())) MoveDevices();
         if (fds[0].revents & POLLIN) ReadProbes();
         std::vector<Outgoing> due;
         delayed_.TakeDue(SimClock::now(), due);
@@ -271,12 +274,30 @@ void OnvifDevices::Send(const Outgoing& datagram) {
     ++counters_.onvifAnswers;
 }
 
+std::optional<SimClock::time_point> OnvifDevices::NextArrival() const {
+    std::optional<SimClock::time_point> next;
+    for (const Device& device : devices_) {
+        if (device.arriveAt && (!next || *device.arriveAt < *next)) next = device.arriveAt;
+    }
+    return next;
+}
+
+// A device whose move is due leaves its old address at once and binds the
+// new one after its moveDelay: between the two it answers nowhere.
 void OnvifDevices::MoveDevices() {
+    const auto now = SimClock::now();
     bool moved = false;
     for (Device& device : devices_) {
-        if (device.quiet || !device.server->MoveDue()) continue;
+        if (device.quiet) continue;
+        if (!device.arriveAt) {
+            if (!device.server->MoveDue()) continue;
+            device.server->Leave();
+            device.arriveAt = now + device.server->Profile().behaviour.moveDelay;
+        }
+        if (*device.arriveAt > now) continue;
+        device.arriveAt.reset();
         moved = true;
-        if (device.server->Move()) {
+        if (device.server->Arrive()) {
             ++counters_.onvifMoves;
             continue;
         }

@@ -10,10 +10,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "devsim/auth_limiter.h"
 #include "devsim/delayed_datagrams.h"
 #include "devsim/onvif/http_server.h"
 #include "devsim/server_counters.h"
@@ -55,6 +57,7 @@ private:
         std::unique_ptr<OnvifHttpServer> server;
         int port = 0;        // the HTTP port bound at the start, kept when it moves
         bool quiet = false;  // its new address could not be bound
+        std::optional<SimClock::time_point> arriveAt;  // it has left its old address and is due here then
     };
 
     bool OpenDiscovery(StartFailure& failure);
@@ -63,6 +66,7 @@ private:
     void ReadProbes();
     void Send(const Outgoing& datagram);
     void MoveDevices();
+    std::optional<SimClock::time_point> NextArrival() const;
     void Wake();
 
     OnvifOptions options_;

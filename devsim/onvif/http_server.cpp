@@ -95,11 +95,14 @@ bool OnvifHttpServer::MoveDue() {
     return moveDue_;
 }
 
-bool OnvifHttpServer::Move() {
+void OnvifHttpServer::Leave() {
     // Stopping waits for the request in progress, so the answer that moved
     // the device has been written before its listener closes.
     Stop();
     initial_ = Profile();
+}
+
+bool OnvifHttpServer::Arrive() {
     return Start(initial_.network.address, port_);
 }
 

@@ -40,11 +40,13 @@ public:
     // needs a reboot, SystemReboot after it. Set before Start.
     void OnMoveDue(std::function<void()> handler) { onMoveDue_ = std::move(handler); }
     bool MoveDue();
-    // Stops serving (the answer that caused the move has been sent by then)
-    // and binds the profile's new address on the same port, as a device
-    // that comes back up. Never call it from a server thread. False, and
-    // the server stays stopped, if the new address cannot be bound.
-    bool Move();
+    // A move in two steps, never from a server thread. Leave stops serving
+    // (the answer that caused the move has been sent by then); Arrive binds
+    // the profile's new address on the same port, as a device that comes
+    // back up. False, and the server stays stopped, if the new address
+    // cannot be bound.
+    void Leave();
+    bool Arrive();
 
 private:
     void Serve(const HttpRequest& request, HttpResponse& response);

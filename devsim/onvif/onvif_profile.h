@@ -18,6 +18,7 @@ struct OnvifBehaviour {
     bool rebootNeeded = false;              // Set* answers RebootNeeded = true
     bool refuseLogins = false;              // every authenticated request fails
     std::chrono::milliseconds answerDelay{0};  // the server waits this long before answering
+    std::chrono::milliseconds moveDelay{0};    // off the network this long between its old address and its new one
     OnvifProbeAnswer probeAnswer = OnvifProbeAnswer::Both;
     bool digestOnly = false;                // UsernameTokens are ignored: only HTTP Digest logs in
     bool operator==(const OnvifBehaviour&) const = default;

@@ -115,7 +115,7 @@ const char* kOnvifFleet = R"(<?xml version="1.0"?>
                user="root" password="p&quot;w" mac="02:AB:00:00:00:01" ip="127.0.2.1" prefix="16"
                gw="127.0.2.254" dns="127.0.2.53,127.0.2.54" httpPort="0" rtspPort="8554" dhcp="1">
     <Behaviour clockOffset="-7200" rebootNeeded="1" refuseLogins="true" answerDelayMs="300"
-               probeTypes="Device" digestOnly="1"/>
+               moveDelayMs="1500" probeTypes="Device" digestOnly="1"/>
   </OnvifDevice>
   <OnvifDevice sn="ON-2" password="x" ip="127.0.2.2"/>
 </Fleet>)";
@@ -141,6 +141,7 @@ TEST(FleetXml, OnvifDevicesAreReadAndSavedBackWithTheirPassword) {
     EXPECT_EQ(d.behaviour.clockOffset, -7200);
     EXPECT_TRUE(d.behaviour.rebootNeeded && d.behaviour.refuseLogins && d.behaviour.digestOnly);
     EXPECT_EQ(d.behaviour.answerDelay, std::chrono::milliseconds(300));
+    EXPECT_EQ(d.behaviour.moveDelay, std::chrono::milliseconds(1500));
     EXPECT_EQ(d.behaviour.probeAnswer, devsim::OnvifProbeAnswer::DeviceOnly);
     // The defaults of a device that gives only what it must.
     const devsim::OnvifProfile& plain = fleet.onvifDevices[1];

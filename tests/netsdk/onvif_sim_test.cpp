@@ -37,6 +37,9 @@ protected:
         devsim::Fleet fleet = sim::SmallFleet(2, 0x7F1E0001u);
         auto camera = OnvifDevice("OV-CAM-1", "B2-4MP", "127.0.3.1", "02:0f:00:00:03:01");
         camera.hardwareId = "IMX335";
+        // Off the network for a while between its old address and its new
+        // one: the gateway step must keep trying until it is back.
+        camera.behaviour.moveDelay = std::chrono::milliseconds(1500);
         auto recorder = OnvifDevice("OV-NVR-1", "NVR-4108", "127.0.3.2", "02:0f:00:00:03:02");
         // A clock two hours ahead and HTTP Digest only: the token would be
         // refused, so the reading proves both the offset and Digest.
@@ -61,9 +64,9 @@ protected:
         netsdk::Settings settings = sim::LoopbackSettings(server_->discoveryPort(), 1200);
         settings.onvif = true;
         settings.onvifPort = server_->onvifDiscoveryPort();
-        // Room for a device that takes its new address a moment after it
-        // answers, on a slow (sanitized) build.
-        settings.modifyTimeoutMs = 4000;
+        // Room for the camera's 1.5 s between addresses, on a slow
+        // (sanitized) build.
+        settings.modifyTimeoutMs = 5000;
         netsdk::ApplySettings(settings);
     }
 
