@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +74,30 @@ devsim::Fleet MixedFleet(int devices, int cameras) {
     return fleet;
 }
 
+void AddOnvifCameras(devsim::Fleet& fleet, int count) {
+    for (int i = 0; i < count; ++i) {
+        devsim::OnvifProfile camera;
+        char text[64];
+        // The catalogue names serial prefix IC2A with sensor IMX291.
+        std::snprintf(text, sizeof text, "IC2A9%07d", i);
+        camera.serialNumber = text;
+        camera.manufacturer = "Soak Optics";
+        camera.model = "SO-2MP";
+        camera.firmwareVersion = "2.1";
+        camera.hardwareId = "IMX291";
+        camera.user = "admin";
+        camera.password = "tarnwick";
+        std::snprintf(text, sizeof text, "127.43.%d.%d", i / 250, 1 + i % 250);
+        camera.network.address = text;
+        std::snprintf(text, sizeof text, "02:0f:00:00:%02x:%02x", (i >> 8) & 0xFF, i & 0xFF);
+        camera.network.hwAddress = text;
+        camera.gateway = "127.43.0.254";
+        camera.httpPort = 0;
+        camera.behaviour.digestOnly = i % 4 == 0;  // the other way of logging in
+        fleet.onvifDevices.push_back(camera);
+    }
+}
+
 ScratchDir::ScratchDir(const char* prefix) {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
@@ -92,11 +117,13 @@ bool InstallCatalogue() {
     return std::filesystem::exists("Config.xml");
 }
 
-bool PointSdkAt(const std::string& file, int discoveryPort, int windowMs) {
+bool PointSdkAt(const std::string& file, int discoveryPort, int windowMs, int onvifPort) {
     {
         std::ofstream out(file);
-        out << "targets = 127.0.0.1\ndiscovery_port = " << discoveryPort
-            << "\nbind_address = 127.0.0.1\nonvif = off\nwindow_ms = " << windowMs << "\n";
+        out << "targets = 127.0.0.1\ndiscovery_port = " << discoveryPort << "\nbind_address = 127.0.0.1\n";
+        if (onvifPort > 0) out << "onvif = on\nonvif_port = " << onvifPort << "\n";
+        else out << "onvif = off\n";
+        out << "window_ms = " << windowMs << "\n";
         if (!out) return false;
     }
     setenv("TARNWICK_NETSDK_SETTINGS", file.c_str(), 1);

@@ -21,6 +21,11 @@ namespace bench {
 // cameras than asked for.
 devsim::Fleet MixedFleet(int devices, int cameras);
 
+// Adds `count` ONVIF cameras on 127.43.x.y (free HTTP ports, admin /
+// tarnwick, every fourth by HTTP Digest only) whose serial and hardware id
+// the sample catalogue names.
+void AddOnvifCameras(devsim::Fleet& fleet, int count);
+
 // A fresh folder under $TMPDIR (or /tmp), removed with what it holds on destruction.
 class ScratchDir {
 public:
@@ -41,8 +46,9 @@ bool InstallCatalogue();
 
 // Confines the SDK to a simulator on loopback: writes `file` and points
 // TARNWICK_NETSDK_SETTINGS at it (read when the dialog starts), and
-// applies the same settings to the SDK in force.
-bool PointSdkAt(const std::string& file, int discoveryPort, int windowMs);
+// applies the same settings to the SDK in force. ONVIF probes go to the
+// simulator's WS-Discovery port when `onvifPort` is given, else ONVIF is off.
+bool PointSdkAt(const std::string& file, int discoveryPort, int windowMs, int onvifPort = 0);
 
 // The Discovery button and the list's model of an open dialog.
 QPushButton* DiscoveryButton(CTarnwickDlg& dialog);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Soak: consecutive discovery runs through the main dialog off screen against
 # the simulator on loopback (tarnwick-soak), by default 100 runs of 1000
-# devices (400 cameras). Prints the program's table of figures and exits
-# non-zero when a figure falls short or the whole soak overruns its bound.
+# devices (400 cameras, 100 of them ONVIF). Prints the program's table of
+# figures and exits non-zero when a figure falls short or the whole soak
+# overruns its bound.
 #
-# usage: scripts/reliability/soak.sh [--runs N] [--devices D] [--cameras C] [--window-ms N]
+# usage: scripts/reliability/soak.sh [--runs N] [--devices D] [--cameras C] [--onvif K] [--window-ms N]
 # Needs the build (BUILD_DIR, default build/) to hold bench/tarnwick-soak.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -17,7 +18,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --runs) runs=$2; shift 2 ;;
     --window-ms) window=$2; shift 2 ;;
-    --devices|--cameras) shift 2 ;;
+    --devices|--cameras|--onvif) shift 2 ;;
     *) echo "soak.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
